@@ -1,0 +1,121 @@
+// The Python classes of the thirteen records.
+//
+// Every class is described by one `ClassSpec` (name, attribute table, repr,
+// release entry) and built from it by one builder the first time it is
+// needed. An instance is the object header, the record held by value, and a
+// counter of reads in progress; the record is moved in at creation and never
+// changed afterwards, so every read can hand out a copy without locking.
+#pragma once
+
+#include "vok/py/object.hpp"
+
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <type_traits>
+#include <utility>
+
+#include "vok/data/records.hpp"
+
+namespace vok::py {
+
+template <class Record>
+struct Instance {
+  PyObject header;
+  Record record;
+  std::int64_t borrow_count;  // reads in progress; -1 would mean taken for writing
+};
+
+template <class Record>
+Instance<Record>* instance_cast(PyObject* object) noexcept {
+  return reinterpret_cast<Instance<Record>*>(object);
+}
+
+// One read-only attribute: its name and the function that reads it. The
+// function is only ever called with an instance of the attribute's class
+// already checked by the attribute machinery, but checks again anyway.
+struct AttributeSpec {
+  const char* name;
+  Object (*read)(PyObject* self);
+};
+
+struct ClassSpec {
+  const char* name;       // "VokModule"
+  const char* type_name;  // "builtins.VokModule"
+  int basic_size;
+  std::span<const AttributeSpec> attributes;
+  reprfunc repr;
+  destructor dealloc;
+  // Where the abort report points when an instance cannot be allocated.
+  unsigned allocation_abort_line;
+};
+
+// What the builder keeps of a class for the rest of the process.
+struct ClassCell {
+  PyTypeObject* type = nullptr;
+  // The descriptors of the class point into this table, so it outlives
+  // every attempt to build the class and is made only once.
+  std::unique_ptr<PyGetSetDef[]> getset;
+};
+
+// Returns the class of `cell`, building it from `spec` if it is not built.
+// A failed build prints the reason and aborts the call; the next use of the
+// class tries again.
+PyTypeObject* class_object(const ClassSpec& spec, ClassCell& cell);
+
+template <class T, class... Ts>
+inline constexpr bool is_one_of = (std::is_same_v<T, Ts> || ...);
+
+template <class T>
+concept Record = is_one_of<T, VokModule, Namespace, Import, DataType, Enum, EnumValue, Service,
+                           Dependency, Function, Event, TypeName, Attribute, Parameter>;
+
+// The description of each record's class, defined beside its attributes.
+template <Record R>
+const ClassSpec& class_spec();
+template <> const ClassSpec& class_spec<VokModule>();
+template <> const ClassSpec& class_spec<Namespace>();
+template <> const ClassSpec& class_spec<Import>();
+template <> const ClassSpec& class_spec<DataType>();
+template <> const ClassSpec& class_spec<Enum>();
+template <> const ClassSpec& class_spec<EnumValue>();
+template <> const ClassSpec& class_spec<Service>();
+template <> const ClassSpec& class_spec<Dependency>();
+template <> const ClassSpec& class_spec<Function>();
+template <> const ClassSpec& class_spec<Event>();
+template <> const ClassSpec& class_spec<TypeName>();
+template <> const ClassSpec& class_spec<Attribute>();
+template <> const ClassSpec& class_spec<Parameter>();
+
+// The class of record type R; borrowed, valid until the process ends.
+template <Record R>
+PyTypeObject* type_object() {
+  static ClassCell cell;
+  return cell.type != nullptr ? cell.type : class_object(class_spec<R>(), cell);
+}
+
+// A new instance that owns `record`, or null with the allocation's error
+// pending (the record is then released).
+template <Record R>
+Object new_instance(R record) {
+  PyTypeObject* type = type_object<R>();
+  allocfunc alloc = type->tp_alloc != nullptr ? type->tp_alloc : PyType_GenericAlloc;
+  Object object = Object::steal(alloc(type, 0));
+  if (!object) return object;
+  Instance<R>* instance = instance_cast<R>(object.get());
+  std::construct_at(&instance->record, std::move(record));
+  instance->borrow_count = 0;
+  return object;
+}
+
+// The release entry of every class: the record goes first, then the memory,
+// then the reference to the class that the allocation took.
+template <Record R>
+void dealloc_instance(PyObject* self) {
+  std::destroy_at(&instance_cast<R>(self)->record);
+  PyTypeObject* type = Py_TYPE(self);
+  type->tp_free(self);
+  Object class_reference = Object::steal(reinterpret_cast<PyObject*>(type));
+}
+
+}  // namespace vok::py

@@ -1,0 +1,52 @@
+// The one owning reference to a Python object.
+//
+// Ownership is said where a reference enters: `steal` takes over a reference
+// that the caller owns (what the C API's "new reference" calls return),
+// `borrow` adds one of its own to a reference that someone else keeps.
+// `release` hands the reference on without touching the count. This is the
+// only place in the binding that changes reference counts by hand.
+#pragma once
+
+#define PY_SSIZE_T_CLEAN
+#include <Python.h>
+
+#include <utility>
+
+namespace vok::py {
+
+class Object {
+ public:
+  Object() noexcept = default;
+
+  // Takes over `object` (which may be null, the usual sign of a failed call).
+  static Object steal(PyObject* object) noexcept { return Object(object); }
+  // Keeps `object` alive beside its present owner.
+  static Object borrow(PyObject* object) noexcept {
+    Py_XINCREF(object);
+    return Object(object);
+  }
+
+  Object(Object&& other) noexcept : object_(other.release()) {}
+  Object& operator=(Object&& other) noexcept {
+    if (this != &other) {
+      Object dropped(std::exchange(object_, other.release()));
+    }
+    return *this;
+  }
+  Object(const Object&) = delete;
+  Object& operator=(const Object&) = delete;
+  ~Object() { Py_XDECREF(object_); }
+
+  PyObject* get() const noexcept { return object_; }
+  explicit operator bool() const noexcept { return object_ != nullptr; }
+
+  // Gives up ownership; the caller now owns the reference.
+  [[nodiscard]] PyObject* release() noexcept { return std::exchange(object_, nullptr); }
+
+ private:
+  explicit Object(PyObject* object) noexcept : object_(object) {}
+
+  PyObject* object_ = nullptr;
+};
+
+}  // namespace vok::py
