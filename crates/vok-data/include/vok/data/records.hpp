@@ -9,6 +9,8 @@
 // Fields are declared in the order in which the debug text prints them and in
 // which the Python classes list their attributes. `VokModule::namespace_`
 // carries a trailing underscore only because `namespace` is a C++ keyword.
+// Every field has a default member initializer, so a designated initializer
+// may name only the fields it sets without -Wmissing-field-initializers.
 #pragma once
 
 #include <cstdint>
@@ -27,87 +29,87 @@ using Named = std::pair<std::string, Record>;
 
 // A "::"-separated name taken apart.
 struct Namespace {
-  std::vector<std::string> components;
+  std::vector<std::string> components{};
 };
 
 // One argument of an attribute: `name` exactly as written ("::" included),
 // `value` the characters between the quotes with escapes as written.
 struct Parameter {
-  std::string name;
-  std::optional<std::string> value;
+  std::string name{};
+  std::optional<std::string> value{};
 };
 
 // One attribute of a "#[ ... ]" group.
 struct Attribute {
-  Namespace name;
-  std::vector<Parameter> parameters;
+  Namespace name{};
+  std::vector<Parameter> parameters{};
 };
 
 // One use of a type: a property's, an argument's or a return type.
 struct TypeName {
-  Namespace typ;
+  Namespace typ{};
   bool is_list = false;
-  std::optional<std::uint64_t> count;
-  std::vector<Attribute> attributes;
-  std::vector<std::string> comments;
+  std::optional<std::uint64_t> count{};
+  std::vector<Attribute> attributes{};
+  std::vector<std::string> comments{};
 };
 
 struct Import {
-  Namespace path;
-  std::vector<Attribute> attributes;
+  Namespace path{};
+  std::vector<Attribute> attributes{};
 };
 
 struct DataType {
-  std::vector<Named<TypeName>> properties;
-  std::vector<Attribute> attributes;
+  std::vector<Named<TypeName>> properties{};
+  std::vector<Attribute> attributes{};
 };
 
 struct EnumValue {
-  std::optional<std::int64_t> value;
-  std::vector<Attribute> attributes;
-  std::vector<std::string> comments;
+  std::optional<std::int64_t> value{};
+  std::vector<Attribute> attributes{};
+  std::vector<std::string> comments{};
 };
 
 struct Enum {
-  std::vector<Named<EnumValue>> values;
-  std::vector<Attribute> attributes;
+  std::vector<Named<EnumValue>> values{};
+  std::vector<Attribute> attributes{};
 };
 
 // A service member written "depends on <path>;".
 struct Dependency {
-  Namespace name;
-  std::vector<Attribute> attributes;
-  std::vector<std::string> comments;
+  Namespace name{};
+  std::vector<Attribute> attributes{};
+  std::vector<std::string> comments{};
 };
 
 // A service member written with `fn` (or the deprecated `handles`).
 struct Function {
-  std::vector<Named<TypeName>> arguments;
-  std::optional<TypeName> return_type;
-  std::vector<Attribute> attributes;
-  std::vector<std::string> comments;
+  std::vector<Named<TypeName>> arguments{};
+  std::optional<TypeName> return_type{};
+  std::vector<Attribute> attributes{};
+  std::vector<std::string> comments{};
 };
 
 struct Event {
-  std::vector<Named<TypeName>> arguments;
-  std::vector<Attribute> attributes;
-  std::vector<std::string> comments;
+  std::vector<Named<TypeName>> arguments{};
+  std::vector<Attribute> attributes{};
+  std::vector<std::string> comments{};
 };
 
 struct Service {
-  std::vector<Dependency> dependencies;
-  std::vector<Named<Function>> functions;
-  std::vector<Named<Event>> events;
-  std::vector<Attribute> attributes;
+  std::vector<Dependency> dependencies{};
+  std::vector<Named<Function>> functions{};
+  std::vector<Named<Event>> events{};
+  std::vector<Attribute> attributes{};
 };
 
 // One parsed definition text.
 struct VokModule {
-  Namespace namespace_;
-  std::vector<Import> imports;
-  std::vector<Named<DataType>> data_types;
-  std::vector<Named<Enum>> enums;
-  std::vector<Named<Service>> services;
+  Namespace namespace_{};
+  std::vector<Import> imports{};
+  std::vector<Named<DataType>> data_types{};
+  std::vector<Named<Enum>> enums{};
+  std::vector<Named<Service>> services{};
 };
 
 // Splits `text` at every "::", from the left, occurrences not overlapping.

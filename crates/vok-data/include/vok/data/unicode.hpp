@@ -26,6 +26,8 @@ bool is_decimal_digit(char32_t c);
 // Decodes the character that starts at byte `pos` of `text`, which must be
 // valid UTF-8 with `pos` on a character boundary and before the end. Returns
 // the code point and stores the character's length in bytes (1 to 4).
+// Should a malformed sequence get here anyway, it decodes as U+FFFD with a
+// length of 1, and no byte at or past the end of `text` is read.
 char32_t decode_utf8(std::string_view text, std::size_t pos, std::size_t& length);
 
 // Number of bytes of the UTF-8 character whose lead byte is `lead`.

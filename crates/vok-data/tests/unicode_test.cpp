@@ -1,0 +1,92 @@
+#include "vok/data/unicode.hpp"
+
+#include <gtest/gtest.h>
+
+#include <set>
+#include <string>
+
+namespace vok::unicode {
+namespace {
+
+constexpr char32_t k_last_code_point = 0x10FFFF;
+
+TEST(UnicodeTables, WhiteSpaceIsExactlyTheListedCharacters) {
+  const std::set<char32_t> expected = {
+      0x09,   0x0A,   0x0B,   0x0C,   0x0D,   0x20,   0x85,   0xA0,   0x1680,
+      0x2000, 0x2001, 0x2002, 0x2003, 0x2004, 0x2005, 0x2006, 0x2007, 0x2008,
+      0x2009, 0x200A, 0x2028, 0x2029, 0x202F, 0x205F, 0x3000};
+  std::set<char32_t> found;
+  for (char32_t c = 0; c <= k_last_code_point; ++c) {
+    if (is_white_space(c)) found.insert(c);
+  }
+  EXPECT_EQ(found, expected);
+}
+
+TEST(UnicodeTables, DecimalDigitsOverTheWholeRange) {
+  int count = 0;
+  for (char32_t c = 0; c <= k_last_code_point; ++c) count += is_decimal_digit(c);
+  EXPECT_EQ(count, 680);
+  // Both ends of a range, and its neighbours.
+  EXPECT_TRUE(is_decimal_digit(U'0'));
+  EXPECT_TRUE(is_decimal_digit(U'9'));
+  EXPECT_FALSE(is_decimal_digit(U'/'));
+  EXPECT_FALSE(is_decimal_digit(U':'));
+  EXPECT_TRUE(is_decimal_digit(0x0660));
+  EXPECT_TRUE(is_decimal_digit(0x1FBF9));
+  EXPECT_FALSE(is_decimal_digit(0x1FBFA));
+  EXPECT_FALSE(is_decimal_digit(0x00B2));  // superscript two is No, not Nd
+}
+
+TEST(UnicodeTables, GraphemeExtend) {
+  for (char32_t c : {0x0300, 0x0301, 0x036F, 0x200C, 0xFE0F, 0xE0020, 0xE01EF}) {
+    EXPECT_TRUE(is_grapheme_extend(c)) << std::hex << static_cast<unsigned>(c);
+  }
+  // U+200D (zero width joiner) has its own grapheme-break class and is not
+  // Grapheme_Extend, unlike its neighbour U+200C.
+  for (char32_t c :
+       {0x00, 0x41, 0x02FF, 0x200D, 0x0370, 0x200B, 0x200E, 0x2764, 0x1F600, 0xE01F0}) {
+    EXPECT_FALSE(is_grapheme_extend(c)) << std::hex << static_cast<unsigned>(c);
+  }
+}
+
+TEST(UnicodeTables, PrintableStopsAtTheLastCodePoint) {
+  EXPECT_TRUE(is_printable(U' '));
+  EXPECT_FALSE(is_printable(0x10FFFD));  // private use
+  EXPECT_FALSE(is_printable(0x110000));
+  EXPECT_FALSE(is_printable(0xFFFFFFFF));
+}
+
+struct DecodeCase {
+  std::string text;
+  char32_t code_point;
+  std::size_t length;
+};
+
+class DecodeUtf8 : public testing::TestWithParam<DecodeCase> {};
+
+TEST_P(DecodeUtf8, DecodesTheFirstCharacter) {
+  std::size_t length = 0;
+  EXPECT_EQ(decode_utf8(GetParam().text, 0, length), GetParam().code_point);
+  EXPECT_EQ(length, GetParam().length);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Valid, DecodeUtf8,
+    testing::Values(DecodeCase{std::string(1, '\0'), 0, 1}, DecodeCase{"a!", U'a', 1},
+                    DecodeCase{"\u0080", 0x80, 2}, DecodeCase{"\u07FF", 0x7FF, 2},
+                    DecodeCase{"\u0800", 0x800, 3}, DecodeCase{"\uFFFF", 0xFFFF, 3},
+                    DecodeCase{"\U00010000", 0x10000, 4},
+                    DecodeCase{"\U0010FFFF", 0x10FFFF, 4}));
+
+// Not expected from the parser, but a bad byte must neither read past the end
+// nor produce a code point out of nothing.
+INSTANTIATE_TEST_SUITE_P(
+    Malformed, DecodeUtf8,
+    testing::Values(DecodeCase{"\x80", 0xFFFD, 1}, DecodeCase{"\xC0\x80", 0xFFFD, 1},
+                    DecodeCase{"\xE2\x82", 0xFFFD, 1}, DecodeCase{"\xE2(\xA1", 0xFFFD, 1},
+                    DecodeCase{"\xED\xA0\x80", 0xFFFD, 1},
+                    DecodeCase{"\xF4\x90\x80\x80", 0xFFFD, 1},
+                    DecodeCase{"\xF0\x9F\x98", 0xFFFD, 1}));
+
+}  // namespace
+}  // namespace vok::unicode
