@@ -1,13 +1,14 @@
 // The read-only attributes and the repr of the thirteen classes, and the
 // class tables that list them in the order of the records' fields.
-#include <string>
-#include <utility>
-
-#include "vok/data/debug_text.hpp"
 #include "vok/py/classes.hpp"
 #include "vok/py/convert.hpp"
 #include "vok/py/errors.hpp"
 #include "vok/py/guard.hpp"
+
+#include <string>
+#include <utility>
+
+#include "vok/data/debug_text.hpp"
 
 namespace vok::py {
 namespace {

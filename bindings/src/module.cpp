@@ -1,4 +1,12 @@
 // The module object py_vok and its three functions.
+// The binding's headers come first: they bring in Python.h, which must
+// precede the standard headers.
+#include "vok/py/convert.hpp"
+#include "vok/py/errors.hpp"
+#include "vok/py/file_namespace.hpp"
+#include "vok/py/guard.hpp"
+#include "vok/py/object.hpp"
+
 #include <array>
 #include <atomic>
 #include <cstdint>
@@ -10,11 +18,6 @@
 #include "vok/data/records.hpp"
 #include "vok/parse_error.hpp"
 #include "vok/parser.hpp"
-#include "vok/py/convert.hpp"
-#include "vok/py/errors.hpp"
-#include "vok/py/file_namespace.hpp"
-#include "vok/py/guard.hpp"
-#include "vok/py/object.hpp"
 
 namespace vok::py {
 namespace {
