@@ -45,8 +45,8 @@ struct Span {
 };
 
 // One entry of the flat mark list. A start mark holds the position where a
-// rule began and the index of its end mark; an end mark holds the rule, the
-// position where it ended and the index of its start mark.
+// rule began and the index of its end mark; an end mark holds the position
+// where it ended and the index of its start mark. Both hold the rule.
 struct Mark {
   std::size_t position = 0;
   std::uint32_t partner = 0;
@@ -62,7 +62,7 @@ class Pair {
   Pair(const Mark* marks, std::string_view input, std::uint32_t start_index)
       : marks_(marks), input_(input), index_(start_index) {}
 
-  Rule rule() const { return marks_[marks_[index_].partner].rule; }
+  Rule rule() const { return marks_[index_].rule; }
   std::size_t start() const { return marks_[index_].position; }
   std::size_t end() const { return marks_[marks_[index_].partner].position; }
   std::string_view text() const { return input_.substr(start(), end() - start()); }
@@ -128,6 +128,10 @@ struct SyntaxError {
   std::vector<Rule> expected;
 };
 
+// Never fails other than by not matching. Pair indices are 32-bit: a run
+// that would need more than 2^32 - 1 marks (gigabytes of input, tens of
+// gigabytes of marks) is treated like exhausted memory: the allocation
+// failure line goes to file descriptor 2 and the process ends.
 std::expected<PairTree, SyntaxError> run_grammar(std::string_view input);
 
 // The six-line report: " --> line:column", the source line, a marker under
