@@ -1,11 +1,8 @@
 #include "grammar_engine.hpp"
 
 #include <algorithm>
-#include <charconv>
-#include <cstdlib>
+#include <new>
 #include <string>
-
-#include "vok/abort.hpp"
 
 namespace vok::grammar_engine {
 
@@ -23,15 +20,7 @@ RunState::RunState(std::string_view text) : input(text) {
   expected.reserve(16);
 }
 
-void mark_list_exhausted(std::size_t marks) {
-  char digits[32];
-  const auto [end, ec] = std::to_chars(digits, digits + sizeof digits, (marks + 1) * sizeof(Mark));
-  std::string line = "memory allocation of ";
-  line.append(digits, ec == std::errc{} ? end : digits);
-  line += " bytes failed\n";
-  write_stderr(line);
-  std::abort();
-}
+void mark_list_exhausted(std::size_t) { throw std::bad_alloc(); }
 
 }  // namespace vok::grammar_engine
 

@@ -28,8 +28,8 @@ namespace vok::grammar_engine {
 enum class Atomicity : std::uint8_t { non_atomic, compound_atomic, atomic };
 
 // Pair indices are 32-bit, so the mark list of one run is capped; reaching
-// the cap is treated like running out of memory (the run cannot go on and
-// must not hand out wrapped indices).
+// the cap throws std::bad_alloc, like running out of memory (the run cannot
+// go on and must not hand out wrapped indices).
 [[noreturn]] void mark_list_exhausted(std::size_t marks);
 
 struct RunState {

@@ -130,8 +130,7 @@ struct SyntaxError {
 
 // Never fails other than by not matching. Pair indices are 32-bit: a run
 // that would need more than 2^32 - 1 marks (gigabytes of input, tens of
-// gigabytes of marks) is treated like exhausted memory: the allocation
-// failure line goes to file descriptor 2 and the process ends.
+// gigabytes of marks) is treated like exhausted memory: std::bad_alloc.
 std::expected<PairTree, SyntaxError> run_grammar(std::string_view input);
 
 // The six-line report: " --> line:column", the source line, a marker under

@@ -1,0 +1,124 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "stderr_capture.hpp"
+#include "vok/abort.hpp"
+#include "vok/parser.hpp"
+
+namespace vok {
+namespace {
+
+AstElement data(std::string name) { return AstElement{AstElement::DataType{std::move(name), {}}}; }
+AstElement enumeration(std::string name) { return AstElement{AstElement::Enum{std::move(name), {}}}; }
+AstElement service(std::string name, std::vector<ServiceItem> items = {}) {
+  return AstElement{AstElement::Service{std::move(name), std::move(items), {}}};
+}
+AstElement comment(std::string text) { return AstElement{AstElement::Comment{std::move(text)}}; }
+AstElement import(std::string path) {
+  return AstElement{AstElement::Import{Import{Namespace{{std::move(path)}}, {}}}};
+}
+ServiceItem note(std::string text) { return ServiceItem{ServiceItem::Comment{std::move(text)}}; }
+ServiceItem function(std::string name) { return ServiceItem{ServiceItem::Function{std::move(name), {}}}; }
+ServiceItem event(std::string name) { return ServiceItem{ServiceItem::Event{std::move(name), {}}}; }
+ServiceItem dependency(std::string path) {
+  return ServiceItem{ServiceItem::Dependency{Dependency{Namespace{{std::move(path)}}, {}, {}}}};
+}
+
+// The abort message of build_module, or "" when it returned.
+std::string abort_message(const std::vector<AstElement>& items, std::string* report = nullptr) {
+  testing::StderrRedirect capture;
+  try {
+    build_module(Namespace{{"ns"}}, items);
+  } catch (const CallAborted& aborted) {
+    if (report != nullptr) *report = capture.text();
+    return aborted.message();
+  }
+  return "";
+}
+
+TEST(BuildModule, KeepsSourceOrderAndDropsTopLevelComments) {
+  const std::vector<AstElement> items = {comment("top"), import("a"), data("D"),      enumeration("D"),
+                                         service("D"),   import("a"), comment("end"), data("d")};
+  const VokModule module = build_module(Namespace{{"x", "y"}}, items);
+  EXPECT_EQ(module.namespace_.components, (std::vector<std::string>{"x", "y"}));
+  ASSERT_EQ(module.imports.size(), 2u);  // imports may repeat
+  ASSERT_EQ(module.data_types.size(), 2u);  // names are case-sensitive
+  EXPECT_EQ(module.data_types[0].first, "D");
+  EXPECT_EQ(module.data_types[1].first, "d");
+  EXPECT_EQ(module.enums.size(), 1u);
+  EXPECT_EQ(module.services.size(), 1u);
+  EXPECT_TRUE(build_module(Namespace{{""}}, {}).services.empty());
+}
+
+TEST(BuildModule, AttachesBodyCommentsToTheNextMember) {
+  const std::vector<AstElement> items = {
+      comment("outside"),
+      service("S", {note("c1"), note("c2"), function("f"), note("c3"), event("e"), note("d0"),
+                    dependency("p"), dependency("p"), note("c4")}),
+  };
+  const VokModule module = build_module(Namespace{{"ns"}}, items);
+  ASSERT_EQ(module.services.size(), 1u);
+  const Service& s = module.services[0].second;
+  ASSERT_EQ(s.functions.size(), 1u);
+  EXPECT_EQ(s.functions[0].second.comments, (std::vector<std::string>{"c1", "c2"}));
+  ASSERT_EQ(s.events.size(), 1u);
+  EXPECT_EQ(s.events[0].second.comments, (std::vector<std::string>{"c3"}));
+  ASSERT_EQ(s.dependencies.size(), 2u);
+  EXPECT_EQ(s.dependencies[0].comments, (std::vector<std::string>{"d0"}));
+  EXPECT_TRUE(s.dependencies[1].comments.empty());
+}
+
+TEST(BuildModule, KindsDoNotShareNames) {
+  const std::vector<AstElement> items = {
+      service("A", {function("x"), event("x")}),
+      service("B", {function("x")}),
+  };
+  EXPECT_EQ(abort_message(items), "");
+}
+
+struct DuplicateCase {
+  std::string what;
+  std::vector<AstElement> items;
+  std::string message;
+  std::string location;
+};
+
+void PrintTo(const DuplicateCase& c, std::ostream* os) { *os << c.what; }
+
+class Duplicate : public ::testing::TestWithParam<DuplicateCase> {};
+
+TEST_P(Duplicate, AbortsWithTheFirstDuplicateInSourceOrder) {
+  const DuplicateCase& c = GetParam();
+  std::string report;
+  EXPECT_EQ(abort_message(c.items, &report), c.message);
+  EXPECT_EQ(report.rfind("thread '<unnamed>' panicked at " + c.location + ":\n" + c.message + "\n", 0), 0u)
+      << report;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, Duplicate,
+    ::testing::Values(
+        DuplicateCase{"datatype", {data("X"), enumeration("X"), data("X")}, "Duplicate datatype X!",
+                      "crates/vok/src/parser:557:17"},
+        DuplicateCase{"enum", {enumeration("E"), enumeration("E")}, "Duplicate enum E!",
+                      "crates/vok/src/parser:568:17"},
+        DuplicateCase{"service", {service("S"), service("S")}, "Duplicate service S!",
+                      "crates/vok/src/parser:580:17"},
+        DuplicateCase{"function", {service("S", {function("f"), event("g"), function("f")})},
+                      "Duplicate function f!", "crates/vok/src/parser:515:17"},
+        DuplicateCase{"event", {service("S", {event("e"), event("e")})}, "Duplicate event e!",
+                      "crates/vok/src/parser:528:17"},
+        DuplicateCase{"first body before second service",
+                      {service("S", {function("f"), function("f")}), service("S")},
+                      "Duplicate function f!", "crates/vok/src/parser:515:17"},
+        DuplicateCase{"second service before its body",
+                      {service("S"), service("S", {function("f"), function("f")})},
+                      "Duplicate service S!", "crates/vok/src/parser:580:17"},
+        DuplicateCase{"earliest of two kinds",
+                      {data("Y"), enumeration("Z"), enumeration("Z"), data("Y")}, "Duplicate enum Z!",
+                      "crates/vok/src/parser:568:17"}));
+
+}  // namespace
+}  // namespace vok
