@@ -1,5 +1,6 @@
 // The walk of the top-level pairs: comments, imports, data types and enums.
 // Services are walked in service_walk.cpp.
+#include <optional>
 #include <string>
 #include <utility>
 
@@ -127,30 +128,40 @@ Result<AstElement> walk_import(Pair import) {
   return AstElement{AstElement::Import{Import{namespace_from_text(head->name), std::move(head->attributes)}}};
 }
 
-Result<AstElement> walk_data(Pair data, std::string& scratch) {
-  Pairs inner = data.inner();
-  auto head = element_head(data, inner, ParseErrorKind::DatatypeIncomplete);
-  if (!head) return std::unexpected(std::move(head.error()));
-  DataType record;
-  record.attributes = std::move(head->attributes);
+// Walks the members of a data or enum body. The comments met before a member
+// are handed to it; those after the last member are dropped.
+template <class ReadMember>
+std::optional<ParseError> walk_members(Pairs& inner, ReadMember read_member) {
   std::vector<std::string> pending;
   while (auto member = inner.next()) {
     if (member->rule() == Rule::COMMENT) {
       pending.emplace_back(comment_text(member->text()));
       continue;
     }
-    Pairs parts = member->inner();
-    auto property = element_head(*member, parts, ParseErrorKind::PropertyIncomplete);
-    if (!property) return std::unexpected(std::move(property.error()));
-    const auto typ = next_non_comment(parts);
-    if (!typ) {
-      return std::unexpected(parse_error_new(ParseErrorKind::TypeMissing, member->span(), property->name));
-    }
-    TypeName type = make_type_name(*typ, std::move(property->attributes), scratch);
-    type.comments = std::move(pending);
+    if (auto error = read_member(*member, std::move(pending))) return error;
     pending.clear();
-    record.properties.emplace_back(std::move(property->name), std::move(type));
   }
+  return std::nullopt;
+}
+
+Result<AstElement> walk_data(Pair data, std::string& scratch) {
+  Pairs inner = data.inner();
+  auto head = element_head(data, inner, ParseErrorKind::DatatypeIncomplete);
+  if (!head) return std::unexpected(std::move(head.error()));
+  DataType record;
+  record.attributes = std::move(head->attributes);
+  auto error = walk_members(inner, [&](Pair member, std::vector<std::string> comments) -> std::optional<ParseError> {
+    Pairs parts = member.inner();
+    auto property = element_head(member, parts, ParseErrorKind::PropertyIncomplete);
+    if (!property) return std::move(property.error());
+    const auto typ = next_non_comment(parts);
+    if (!typ) return parse_error_new(ParseErrorKind::TypeMissing, member.span(), property->name);
+    TypeName type = make_type_name(*typ, std::move(property->attributes), scratch);
+    type.comments = std::move(comments);
+    record.properties.emplace_back(std::move(property->name), std::move(type));
+    return std::nullopt;
+  });
+  if (error) return std::unexpected(std::move(*error));
   return AstElement{AstElement::DataType{std::move(head->name), std::move(record)}};
 }
 
@@ -160,29 +171,22 @@ Result<AstElement> walk_enum(Pair enum_pair, std::string& scratch) {
   if (!head) return std::unexpected(std::move(head.error()));
   Enum record;
   record.attributes = std::move(head->attributes);
-  std::vector<std::string> pending;
-  while (auto member = inner.next()) {
-    if (member->rule() == Rule::COMMENT) {
-      pending.emplace_back(comment_text(member->text()));
-      continue;
-    }
-    Pairs parts = member->inner();
-    auto value_head = element_head(*member, parts, ParseErrorKind::EnumValueIncomplete);
-    if (!value_head) return std::unexpected(std::move(value_head.error()));
+  auto error = walk_members(inner, [&](Pair member, std::vector<std::string> comments) -> std::optional<ParseError> {
+    Pairs parts = member.inner();
+    auto value_head = element_head(member, parts, ParseErrorKind::EnumValueIncomplete);
+    if (!value_head) return std::move(value_head.error());
     EnumValue value;
     if (const auto number = next_non_comment(parts)) {
       const auto read = read_enum_number(number_text(*number, scratch));
-      if (!read) {
-        return std::unexpected(
-            parse_error_new(ParseErrorKind::InvalidEnumValue, member->span(), std::string(read.error())));
-      }
+      if (!read) return parse_error_new(ParseErrorKind::InvalidEnumValue, member.span(), std::string(read.error()));
       value.value = *read;
     }
     value.attributes = std::move(value_head->attributes);
-    value.comments = std::move(pending);
-    pending.clear();
+    value.comments = std::move(comments);
     record.values.emplace_back(std::move(value_head->name), std::move(value));
-  }
+    return std::nullopt;
+  });
+  if (error) return std::unexpected(std::move(*error));
   return AstElement{AstElement::Enum{std::move(head->name), std::move(record)}};
 }
 
