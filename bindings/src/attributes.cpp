@@ -37,14 +37,12 @@ Object read_record(PyObject* self, Read&& read) {
   return read(std::as_const(instance->record));
 }
 
-// Converts a deep copy of the field, never the field itself: nothing handed
-// to Python may refer into the record.
+// Converts the field where it lies: texts, numbers and lists are made from
+// it directly, and every record in it is copied once, into the object that
+// will own it, so nothing handed to Python refers into this record.
 template <Record R, auto Field>
 Object read_field(PyObject* self) {
-  return read_record<R>(self, [](const R& record) {
-    auto copy = record.*Field;
-    return into_py(std::move(copy));
-  });
+  return read_record<R>(self, [](const R& record) { return into_py(record.*Field); });
 }
 
 template <Record R, void (*DebugText)(const R&, std::string&)>
@@ -53,7 +51,7 @@ PyObject* repr_slot(PyObject* self) {
     return read_record<R>(self, [](const R& record) {
       std::string text;
       DebugText(record, text);
-      return into_py(std::move(text));
+      return into_py(text);
     });
   });
 }

@@ -4,7 +4,7 @@
 
 namespace vok::py {
 
-Object into_py(std::string text) {
+Object into_py(const std::string& text) {
   return checked(PyUnicode_FromStringAndSize(text.data(), static_cast<Py_ssize_t>(text.size())));
 }
 

@@ -108,19 +108,12 @@ Object raise_parse_error(const ParseError& error) {
 
 Object module_result(std::expected<VokModule, ParseError> parsed) {
   if (!parsed) return raise_parse_error(parsed.error());
-  return into_py(std::move(*parsed));
+  return into_py_moving(std::move(*parsed));
 }
 
 Object parse(const Arguments& arguments) {
   auto [content, namespace_text] = arguments;
-  Namespace namespace_ = namespace_from_text(namespace_text);
-  VokModule module;
-  {
-    auto items = parse_raw(content);
-    if (!items) return raise_parse_error(items.error());
-    module = build_module(std::move(namespace_), *items);
-  }
-  return into_py(std::move(module));
+  return module_result(parse_module(content, namespace_from_text(namespace_text)));
 }
 
 Object parse_file(const Arguments& arguments) {

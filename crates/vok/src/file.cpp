@@ -236,19 +236,14 @@ std::expected<VokModule, ParseError> read_and_parse_file(std::string_view path, 
   const std::string c_path(path);
   FileDescriptor file(open_read_only(c_path.c_str()));
   if (file.get() < 0) return std::unexpected(parse_error_other(os_error_text(errno)));
-  std::expected<std::vector<AstElement>, ParseError> items;
-  {
-    ContentBuffer content;
-    auto read = read_all(file.get(), content);
-    file.close();
-    if (!read) return std::unexpected(parse_error_other(std::move(read.error())));
-    if (file_detail::valid_utf8_prefix(content.text()) != content.text().size()) {
-      return std::unexpected(parse_error_other("stream did not contain valid UTF-8"));
-    }
-    items = parse_raw(content.text());
-  }  // the items own copies of everything they keep
-  if (!items) return std::unexpected(std::move(items.error()));
-  return build_module(std::move(namespace_), *items);
+  ContentBuffer content;
+  auto read = read_all(file.get(), content);
+  file.close();
+  if (!read) return std::unexpected(parse_error_other(std::move(read.error())));
+  if (file_detail::valid_utf8_prefix(content.text()) != content.text().size()) {
+    return std::unexpected(parse_error_other("stream did not contain valid UTF-8"));
+  }
+  return parse_module(content.text(), std::move(namespace_));
 }
 
 }  // namespace vok

@@ -1,10 +1,12 @@
 // Module assembly: from the walk's items to one VokModule.
+#include <algorithm>
+#include <array>
 #include <string>
 #include <string_view>
-#include <functional>
-#include <vector>
+#include <unordered_set>
 #include <utility>
 #include <variant>
+#include <vector>
 
 #include "vok/abort.hpp"
 #include "vok/parser.hpp"
@@ -15,18 +17,18 @@ namespace {
 
 constexpr std::string_view kSourceFile = "crates/vok/src/parser";
 
-// The names met so far in one list. A hash table finds the same first
-// duplicate in source order as a scan of the list would, without the scan's
-// quadratic cost on large bodies. Open addressing keeps one probe to one
-// cache line or two, which matters once a body has thousands of members.
-// The views point into the walk's items, which stay put for the whole
-// assembly (the module's own copies move as its lists grow).
+// The names met so far in one list, to find the first repeat in source
+// order. Most lists are short, and a scan of a few names beats any table and
+// needs no memory; a long list (a body of thousands of members) gets a hash
+// set instead, so its checks stay linear in all.
+//
+// The views point at the names inside the module's own lists. Each list is
+// reserved at its final length before its first member goes in, so it never
+// reallocates and the names never move while the views are held.
 class SeenNames {
  public:
   SeenNames(std::string_view what, AbortLocation where, std::size_t expected) : what_(what), where_(where) {
-    std::size_t capacity = 8;
-    while (capacity < expected * 2) capacity *= 2;
-    slots_.resize(capacity);
+    if (expected > scanned_.size()) table_.reserve(expected);
   }
 
   void add_or_abort(std::string_view name) {
@@ -41,48 +43,27 @@ class SeenNames {
   }
 
  private:
-  struct Slot {
-    std::size_t hash = 0;
-    const char* data = nullptr;  // null: free
-    std::size_t size = 0;
-  };
-
   // False when `name` was there already.
   bool insert(std::string_view name) {
-    if ((count_ + 1) * 2 > slots_.size()) grow();
-    const std::size_t hash = std::hash<std::string_view>{}(name);
-    const std::size_t mask = slots_.size() - 1;
-    // A std::string's data() is never null, so null marks a free slot.
-    for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
-      Slot& slot = slots_[i];
-      if (slot.data == nullptr) {
-        slot = Slot{hash, name.data(), name.size()};
-        ++count_;
-        return true;
-      }
-      if (slot.hash == hash && std::string_view(slot.data, slot.size) == name) return false;
+    if (count_ < scanned_.size()) {
+      const auto end = scanned_.begin() + static_cast<std::ptrdiff_t>(count_);
+      if (std::find(scanned_.begin(), end, name) != end) return false;
+      scanned_[count_++] = name;
+      return true;
     }
-  }
-
-  void grow() {
-    std::vector<Slot> old(slots_.size() * 2);
-    old.swap(slots_);
-    const std::size_t mask = slots_.size() - 1;
-    for (const Slot& slot : old) {
-      if (slot.data == nullptr) continue;
-      std::size_t i = slot.hash & mask;
-      while (slots_[i].data != nullptr) i = (i + 1) & mask;
-      slots_[i] = slot;
-    }
+    if (count_ == scanned_.size()) table_.insert(scanned_.begin(), scanned_.end());
+    ++count_;
+    return table_.insert(name).second;
   }
 
   std::string_view what_;
   AbortLocation where_;
-  std::vector<Slot> slots_;
   std::size_t count_ = 0;
+  std::array<std::string_view, 16> scanned_;
+  std::unordered_set<std::string_view> table_;
 };
 
-// Hands the comments met since the last member to `record`, after its own.
+// Hands the comments met since the last member to `comments`, after its own.
 void take_pending(std::vector<std::string>& pending, std::vector<std::string>& comments) {
   if (comments.empty()) {
     comments.swap(pending);
@@ -99,39 +80,44 @@ std::size_t count_of(const std::vector<Item>& items) {
   return count;
 }
 
-Service assemble_service(const AstElement::Service& item) {
-  Service service;
-  service.attributes = item.attributes;
-  const std::size_t function_count = count_of<ServiceItem::Function>(item.items);
-  const std::size_t event_count = count_of<ServiceItem::Event>(item.items);
+// Appends (name, record) to `list` and checks the name against the earlier
+// ones, aborting on a repeat. The member goes in first so that the table can
+// keep a view of the name where it stays; an abort drops the module anyway.
+template <class Record>
+Record& append_named(std::vector<Named<Record>>& list, SeenNames& seen, std::string&& name, Record&& record) {
+  Named<Record>& member = list.emplace_back(std::move(name), std::move(record));
+  seen.add_or_abort(member.first);
+  return member.second;
+}
+
+void assemble_service(std::vector<ServiceItem>&& items, Service& service) {
+  const std::size_t function_count = count_of<ServiceItem::Function>(items);
+  const std::size_t event_count = count_of<ServiceItem::Event>(items);
   service.functions.reserve(function_count);
   service.events.reserve(event_count);
-  service.dependencies.reserve(count_of<ServiceItem::Dependency>(item.items));
+  service.dependencies.reserve(count_of<ServiceItem::Dependency>(items));
   SeenNames functions("function", {kSourceFile, 515, 17}, function_count);
   SeenNames events("event", {kSourceFile, 528, 17}, event_count);
   std::vector<std::string> pending;
-  for (const ServiceItem& member : item.items) {
-    if (const auto* comment = std::get_if<ServiceItem::Comment>(&member.value)) {
-      pending.push_back(comment->text);
-    } else if (const auto* dependency = std::get_if<ServiceItem::Dependency>(&member.value)) {
-      Dependency& copy = service.dependencies.emplace_back(dependency->record);
-      take_pending(pending, copy.comments);
-    } else if (const auto* function = std::get_if<ServiceItem::Function>(&member.value)) {
-      functions.add_or_abort(function->name);
-      auto& copy = service.functions.emplace_back(function->name, function->record);
-      take_pending(pending, copy.second.comments);
-    } else if (const auto* event = std::get_if<ServiceItem::Event>(&member.value)) {
-      events.add_or_abort(event->name);
-      auto& copy = service.events.emplace_back(event->name, event->record);
-      take_pending(pending, copy.second.comments);
+  for (ServiceItem& member : items) {
+    if (auto* comment = std::get_if<ServiceItem::Comment>(&member.value)) {
+      pending.push_back(std::move(comment->text));
+    } else if (auto* dependency = std::get_if<ServiceItem::Dependency>(&member.value)) {
+      take_pending(pending, service.dependencies.emplace_back(std::move(dependency->record)).comments);
+    } else if (auto* function = std::get_if<ServiceItem::Function>(&member.value)) {
+      Function& record =
+          append_named(service.functions, functions, std::move(function->name), std::move(function->record));
+      take_pending(pending, record.comments);
+    } else if (auto* event = std::get_if<ServiceItem::Event>(&member.value)) {
+      Event& record = append_named(service.events, events, std::move(event->name), std::move(event->record));
+      take_pending(pending, record.comments);
     }
   }
-  return service;
 }
 
 }  // namespace
 
-VokModule build_module(Namespace namespace_, const std::vector<AstElement>& items) {
+VokModule build_module(Namespace namespace_, std::vector<AstElement> items) {
   VokModule module;
   module.namespace_ = std::move(namespace_);
   const std::size_t data_type_count = count_of<AstElement::DataType>(items);
@@ -144,24 +130,31 @@ VokModule build_module(Namespace namespace_, const std::vector<AstElement>& item
   SeenNames data_types("datatype", {kSourceFile, 557, 17}, data_type_count);
   SeenNames enums("enum", {kSourceFile, 568, 17}, enum_count);
   SeenNames services("service", {kSourceFile, 580, 17}, service_count);
-  for (const AstElement& item : items) {
-    if (const auto* import = std::get_if<AstElement::Import>(&item.value)) {
-      module.imports.push_back(import->record);
-    } else if (const auto* data = std::get_if<AstElement::DataType>(&item.value)) {
-      data_types.add_or_abort(data->name);
-      module.data_types.emplace_back(data->name, data->record);
-    } else if (const auto* enum_item = std::get_if<AstElement::Enum>(&item.value)) {
-      enums.add_or_abort(enum_item->name);
-      module.enums.emplace_back(enum_item->name, enum_item->record);
-    } else if (const auto* service = std::get_if<AstElement::Service>(&item.value)) {
+  // Every record moves out of its item: the items die with this call and
+  // nobody looks at them again.
+  for (AstElement& item : items) {
+    if (auto* import = std::get_if<AstElement::Import>(&item.value)) {
+      module.imports.push_back(std::move(import->record));
+    } else if (auto* data = std::get_if<AstElement::DataType>(&item.value)) {
+      append_named(module.data_types, data_types, std::move(data->name), std::move(data->record));
+    } else if (auto* enum_item = std::get_if<AstElement::Enum>(&item.value)) {
+      append_named(module.enums, enums, std::move(enum_item->name), std::move(enum_item->record));
+    } else if (auto* service = std::get_if<AstElement::Service>(&item.value)) {
       // The service's own name first: a duplicate inside the body of a
       // repeated service is never reached.
-      services.add_or_abort(service->name);
-      module.services.emplace_back(service->name, assemble_service(*service));
+      Service& record = append_named(module.services, services, std::move(service->name),
+                                     Service{.attributes = std::move(service->attributes)});
+      assemble_service(std::move(service->items), record);
     }
     // Top-level comments belong to nothing.
   }
   return module;
+}
+
+std::expected<VokModule, ParseError> parse_module(std::string_view text, Namespace namespace_) {
+  auto items = parse_raw(text);
+  if (!items) return std::unexpected(std::move(items.error()));
+  return build_module(std::move(namespace_), std::move(*items));
 }
 
 }  // namespace vok

@@ -40,11 +40,13 @@ std::string_view covered_text(Pair pair) {
 
 std::expected<std::vector<Attribute>, ParseError> build_attribute_list(Pairs pairs) {
   std::vector<Attribute> result;
+  result.reserve(pairs.count(Rule::attribute));
   while (auto attribute = next_non_comment(pairs)) {
     Pairs inner = attribute->inner();
     const auto name = next_non_comment(inner);
     if (!name) return std::unexpected(parse_error_new(ParseErrorKind::AttributeIncomplete, attribute->span()));
     std::vector<Parameter> parameters;
+    parameters.reserve(inner.count(Rule::attr_argument));
     while (auto argument = next_non_comment(inner)) {
       Pairs parts = argument->inner();
       const auto parameter_name = next_non_comment(parts);

@@ -32,8 +32,6 @@ std::string_view rule_name(Rule rule) {
   return index < kRuleNames.size() ? kRuleNames[index] : std::string_view("?");
 }
 
-Pairs Pair::inner() const { return Pairs(marks_, input_, index_ + 1, marks_[index_].partner); }
-
 void Pair::append_display(std::string& out) const {
   out += rule_name(rule());
   out += '(';
@@ -52,13 +50,6 @@ std::string Pair::display() const {
   std::string out;
   append_display(out);
   return out;
-}
-
-std::optional<Pair> Pairs::next() {
-  if (empty()) return std::nullopt;
-  const Pair pair(marks_, input_, next_);
-  next_ = marks_[next_].partner + 1;
-  return pair;
 }
 
 std::optional<Pair> Pairs::peek() const {

@@ -74,6 +74,7 @@ Result<void> walk_argument(Pair argument, const MemberContext& context,
 // A function or handler pair; `inner` has had its name taken.
 Result<vok::Function> walk_call_body(Pairs inner, const MemberContext& context, std::string& scratch) {
   vok::Function record;
+  record.arguments.reserve(inner.count(Rule::argument));
   while (auto part = inner.next()) {
     switch (part->rule()) {
       case Rule::COMMENT:
@@ -96,6 +97,7 @@ Result<vok::Function> walk_call_body(Pairs inner, const MemberContext& context, 
 
 Result<vok::Event> walk_event_body(Pairs inner, const MemberContext& context, std::string& scratch) {
   vok::Event record;
+  record.arguments.reserve(inner.count(Rule::argument));
   while (auto part = inner.next()) {
     if (part->rule() == Rule::COMMENT) continue;
     if (part->rule() != Rule::argument) {
@@ -168,6 +170,7 @@ std::expected<AstElement, ParseError> walk_service(Pair service, std::string& sc
   auto head = element_head(service, inner, ParseErrorKind::ServiceIncomplete);
   if (!head) return std::unexpected(std::move(head.error()));
   AstElement::Service result{std::move(head->name), {}, std::move(head->attributes)};
+  result.items.reserve(inner.count());
   while (auto member = inner.next()) {
     if (member->rule() == Rule::COMMENT) {
       result.items.push_back(ServiceItem{ServiceItem::Comment{std::string(comment_text(member->text()))}});

@@ -11,13 +11,6 @@
 
 namespace vok::walk_detail {
 
-std::optional<Pair> next_non_comment(Pairs& pairs) {
-  while (auto pair = pairs.next()) {
-    if (pair->rule() != Rule::COMMENT) return pair;
-  }
-  return std::nullopt;
-}
-
 std::string_view comment_text(std::string_view comment) {
   return trim_white_space(comment.substr(comment.size() < 3 ? comment.size() : 3));
 }
@@ -150,6 +143,7 @@ Result<AstElement> walk_data(Pair data, std::string& scratch) {
   if (!head) return std::unexpected(std::move(head.error()));
   DataType record;
   record.attributes = std::move(head->attributes);
+  record.properties.reserve(inner.count(Rule::property));
   auto error = walk_members(inner, [&](Pair member, std::vector<std::string> comments) -> std::optional<ParseError> {
     Pairs parts = member.inner();
     auto property = element_head(member, parts, ParseErrorKind::PropertyIncomplete);
@@ -171,6 +165,7 @@ Result<AstElement> walk_enum(Pair enum_pair, std::string& scratch) {
   if (!head) return std::unexpected(std::move(head.error()));
   Enum record;
   record.attributes = std::move(head->attributes);
+  record.values.reserve(inner.count(Rule::enum_value));
   auto error = walk_members(inner, [&](Pair member, std::vector<std::string> comments) -> std::optional<ParseError> {
     Pairs parts = member.inner();
     auto value_head = element_head(member, parts, ParseErrorKind::EnumValueIncomplete);
@@ -199,6 +194,7 @@ std::expected<std::vector<AstElement>, ParseError> parse_raw(std::string_view te
   std::vector<AstElement> items;
   std::string scratch;
   Pairs top = tree->top_level();
+  items.reserve(top.count() - 1);  // every pair but the closing EOI
   while (auto pair = top.next()) {
     Result<AstElement> item;
     switch (pair->rule()) {

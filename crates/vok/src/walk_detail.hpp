@@ -20,7 +20,12 @@ namespace vok::walk_detail {
 // The next pair of `pairs` that is not a documentation comment. Comments
 // standing between the tokens of one element carry no meaning and are
 // passed over, so they never take the place of a token.
-std::optional<Pair> next_non_comment(Pairs& pairs);
+inline std::optional<Pair> next_non_comment(Pairs& pairs) {
+  while (auto pair = pairs.next()) {
+    if (pair->rule() != Rule::COMMENT) return pair;
+  }
+  return std::nullopt;
+}
 
 // The text of a COMMENT pair after its "///", trimmed of White_Space.
 std::string_view comment_text(std::string_view comment);

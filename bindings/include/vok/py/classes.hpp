@@ -94,16 +94,18 @@ PyTypeObject* type_object() {
   return cell.type != nullptr ? cell.type : class_object(class_spec<R>(), cell);
 }
 
-// A new instance that owns `record`, or null with the allocation's error
-// pending (the record is then released).
-template <Record R>
-Object new_instance(R record) {
+// A new instance that owns a record made from `source` (a copy of a record,
+// or a record moved in), or null with the allocation's error pending. The
+// record is built in place behind the header, after the allocation, so a
+// failed allocation leaves nothing to release.
+template <Record R, class Source>
+Object new_instance(Source&& source) {
   PyTypeObject* type = type_object<R>();
   allocfunc alloc = type->tp_alloc != nullptr ? type->tp_alloc : PyType_GenericAlloc;
   Object object = Object::steal(alloc(type, 0));
   if (!object) return object;
   Instance<R>* instance = instance_cast<R>(object.get());
-  std::construct_at(&instance->record, std::move(record));
+  std::construct_at(&instance->record, std::forward<Source>(source));
   instance->borrow_count = 0;
   return object;
 }

@@ -1,12 +1,14 @@
 // Record values into new Python values.
 //
-// Every `into_py` takes its value by move (the caller's deep copy, used up
-// here) and returns one new reference. Nothing returned refers into the
-// object the value was read from. A failed interpreter constructor aborts
-// the call (see errors.hpp); a record object that cannot be allocated aborts
-// it too, naming the record's class.
+// Every `into_py` reads its value in place and returns one new reference;
+// nothing is copied on the way but the records themselves. A record is
+// copied once, straight into the new object that then owns it, so nothing
+// returned refers into the object the value was read from, and holding it
+// keeps nothing else alive. A failed interpreter constructor aborts the call
+// (see errors.hpp); a record object that cannot be allocated aborts it too,
+// naming the record's class.
 //
-// Only the top level becomes Python objects: a record moves whole into its
+// Only the top level becomes Python objects: a record goes whole into its
 // new object and its own lists wait there until they are read.
 #pragma once
 
@@ -24,40 +26,49 @@
 
 namespace vok::py {
 
-Object into_py(std::string text);
+Object into_py(const std::string& text);
 Object into_py(bool value);
 Object into_py(std::uint64_t value);
 Object into_py(std::int64_t value);
 template <Record R>
-Object into_py(R record);
+Object into_py(const R& record);
 template <class T>
-Object into_py(std::optional<T> value);
+Object into_py(const std::optional<T>& value);
 template <Record R>
-Object into_py(Named<R> member);
+Object into_py(const Named<R>& member);
 template <class T>
-Object into_py(std::vector<T> elements);
+Object into_py(const std::vector<T>& elements);
 
 // Aborts the call after `new_instance` failed for the class of `spec`.
 [[noreturn]] void abort_failed_allocation(const ClassSpec& spec);
 
+// The object of a record that the caller gives up (the module that a parse
+// returns): the record moves in whole, nothing is copied.
 template <Record R>
-Object into_py(R record) {
-  Object object = new_instance(std::move(record));
+Object into_py_moving(R&& record) {
+  Object object = new_instance<R>(std::move(record));
+  if (!object) abort_failed_allocation(class_spec<R>());
+  return object;
+}
+
+template <Record R>
+Object into_py(const R& record) {
+  Object object = new_instance<R>(record);
   if (!object) abort_failed_allocation(class_spec<R>());
   return object;
 }
 
 template <class T>
-Object into_py(std::optional<T> value) {
+Object into_py(const std::optional<T>& value) {
   if (!value) return Object::borrow(Py_None);
-  return into_py(std::move(*value));
+  return into_py(*value);
 }
 
 // A (name, object) 2-tuple; the name's str is made before the object.
 template <Record R>
-Object into_py(Named<R> member) {
-  Object name = into_py(std::move(member.first));
-  Object object = into_py(std::move(member.second));
+Object into_py(const Named<R>& member) {
+  Object name = into_py(member.first);
+  Object object = into_py(member.second);
   Object pair = checked(PyTuple_New(2));
   PyTuple_SET_ITEM(pair.get(), 0, name.release());
   PyTuple_SET_ITEM(pair.get(), 1, object.release());
@@ -67,10 +78,10 @@ Object into_py(Named<R> member) {
 // Made at its final length and filled by index: an abort part-way leaves
 // empty slots, which the list's release skips.
 template <class T>
-Object into_py(std::vector<T> elements) {
+Object into_py(const std::vector<T>& elements) {
   Object list = checked(PyList_New(static_cast<Py_ssize_t>(elements.size())));
   for (std::size_t i = 0; i < elements.size(); ++i) {
-    Object item = into_py(std::move(elements[i]));
+    Object item = into_py(elements[i]);
     PyList_SET_ITEM(list.get(), static_cast<Py_ssize_t>(i), item.release());
   }
   return list;

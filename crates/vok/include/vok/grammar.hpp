@@ -89,7 +89,25 @@ class Pairs {
   bool empty() const { return next_ >= last_; }
   // The next sibling, or nothing once the sequence is exhausted (and again
   // on every later call).
-  std::optional<Pair> next();
+  std::optional<Pair> next() {
+    if (empty()) return std::nullopt;
+    const Pair pair(marks_, input_, next_);
+    next_ = marks_[next_].partner + 1;
+    return pair;
+  }
+  // How many siblings are left; takes none. One step per sibling, however
+  // much lies inside them, so a list can be reserved at its final length.
+  std::size_t count() const {
+    std::size_t siblings = 0;
+    for (std::uint32_t at = next_; at < last_; at = marks_[at].partner + 1) ++siblings;
+    return siblings;
+  }
+  // How many of the siblings left are pairs of `rule`; takes none.
+  std::size_t count(Rule rule) const {
+    std::size_t siblings = 0;
+    for (std::uint32_t at = next_; at < last_; at = marks_[at].partner + 1) siblings += marks_[at].rule == rule;
+    return siblings;
+  }
   // The next sibling without consuming it.
   std::optional<Pair> peek() const;
 
@@ -103,6 +121,10 @@ class Pairs {
   std::uint32_t next_;  // index of the next start mark
   std::uint32_t last_;  // one past the last mark of this level
 };
+
+// Defined here, once Pairs is complete, so that it inlines into the walk
+// like Pairs::next.
+inline Pairs Pair::inner() const { return Pairs(marks_, input_, index_ + 1, marks_[index_].partner); }
 
 // The result of a successful run.
 class PairTree {

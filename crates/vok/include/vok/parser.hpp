@@ -19,7 +19,13 @@ std::expected<std::vector<AstElement>, ParseError> parse_raw(std::string_view te
 // Assembles the module: drops top-level comments, attaches service-body
 // comments to the member after them, and aborts the call (CallAborted) on a
 // duplicate data type, enum, service, or function or event of one service.
-VokModule build_module(Namespace namespace_, const std::vector<AstElement>& items);
+// The records move out of `items`; a caller that keeps its items passes a
+// copy.
+VokModule build_module(Namespace namespace_, std::vector<AstElement> items);
+
+// The whole parse of a text: the grammar run and walk of `parse_raw`, then
+// `build_module` under `namespace_`.
+std::expected<VokModule, ParseError> parse_module(std::string_view text, Namespace namespace_);
 
 // Reads the file `path` whole as UTF-8 and parses it under `namespace_`.
 // Reading failures are Other errors ("stream did not contain valid UTF-8",
