@@ -6,6 +6,7 @@
 #include <optional>
 #include <vector>
 
+#include "vok/data/decimal.hpp"
 #include "vok/data/unicode.hpp"
 
 namespace vok {
@@ -91,17 +92,10 @@ void write_value(const Named<Record>& member, std::string& out) {
   out += ')';
 }
 
-template <class Integer>
-void append_integer(Integer number, std::string& out, int base = 10) {
-  std::array<char, 24> digits;  // 64 bits in decimal, sign included, fit in 20
-  const auto result = std::to_chars(digits.data(), digits.data() + digits.size(), number, base);
-  out.append(digits.data(), result.ptr);
-}
-
 void write_value(const std::string& text, std::string& out) { append_quoted(text, out); }
 void write_value(bool flag, std::string& out) { out += flag ? "true" : "false"; }
-void write_value(std::int64_t number, std::string& out) { append_integer(number, out); }
-void write_value(std::uint64_t number, std::string& out) { append_integer(number, out); }
+void write_value(std::int64_t number, std::string& out) { append_decimal(out, number); }
+void write_value(std::uint64_t number, std::string& out) { append_decimal(out, number); }
 
 void write_value(const Namespace& record, std::string& out) { namespace_debug_text(record, out); }
 void write_value(const Import& record, std::string& out) { import_debug_text(record, out); }
@@ -127,8 +121,10 @@ constexpr std::array<bool, 256> k_plain_byte = [] {
 bool is_plain(char byte) { return k_plain_byte[static_cast<unsigned char>(byte)]; }
 
 void append_code_point_escape(char32_t c, std::string& out) {
+  char digits[8];  // a char32_t has eight hex digits at most
+  const auto result = std::to_chars(digits, digits + sizeof digits, static_cast<std::uint32_t>(c), 16);
   out += "\\u{";
-  append_integer(static_cast<std::uint32_t>(c), out, 16);
+  out.append(digits, result.ptr);
   out += '}';
 }
 

@@ -22,8 +22,6 @@ bool in_table(std::span<const CodePointRange> table, char32_t c) {
 constexpr char32_t k_replacement = 0xFFFD;
 constexpr char32_t k_max_code_point = 0x10FFFF;
 
-bool is_continuation(unsigned char byte) { return (byte & 0xC0) == 0x80; }
-
 }  // namespace
 
 bool is_grapheme_extend(char32_t c) {
@@ -35,25 +33,20 @@ bool is_printable(char32_t c) {
   return c <= k_max_code_point && !in_table(tables::non_printable, c);
 }
 
-bool is_white_space(char32_t c) {
-  if (c < 0x80) return c == 0x20 || (c >= 0x09 && c <= 0x0D);
-  return in_table(tables::white_space, c);
-}
+namespace detail {
 
-bool is_decimal_digit(char32_t c) {
-  if (c < 0x80) return c >= '0' && c <= '9';
-  return in_table(tables::decimal_digit, c);
-}
+bool in_white_space_table(char32_t c) { return in_table(tables::white_space, c); }
 
-char32_t decode_utf8(std::string_view text, std::size_t pos, std::size_t& length) {
+bool in_decimal_digit_table(char32_t c) { return in_table(tables::decimal_digit, c); }
+
+char32_t decode_multibyte(std::string_view text, std::size_t pos, std::size_t& length) {
   const auto lead = static_cast<unsigned char>(text[pos]);
   length = 1;
-  if (lead < 0x80) return lead;
 
   // Valid input is promised, but a stray byte must not make us read past the
   // end of `text` or invent a code point from unrelated bits.
   const std::size_t expected = utf8_length(lead);
-  if (lead < 0xC2 || lead > 0xF4 || text.size() - pos < expected) return k_replacement;
+  if (expected == 1 || text.size() - pos < expected) return k_replacement;
   char32_t c = lead & (0x7F >> expected);
   for (std::size_t i = 1; i < expected; ++i) {
     const auto byte = static_cast<unsigned char>(text[pos + i]);
@@ -66,5 +59,7 @@ char32_t decode_utf8(std::string_view text, std::size_t pos, std::size_t& length
   length = expected;
   return c;
 }
+
+}  // namespace detail
 
 }  // namespace vok::unicode

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <set>
 #include <string>
 
@@ -56,6 +57,25 @@ TEST(UnicodeTables, PrintableStopsAtTheLastCodePoint) {
   EXPECT_FALSE(is_printable(0xFFFFFFFF));
 }
 
+// Encodes every scalar value by the textbook bit layout and compares what the
+// helpers say about each byte with where that byte turned up.
+TEST(Utf8Bytes, LengthAndContinuationAgreeWithEveryEncoding) {
+  std::array<std::size_t, 256> length_as_lead{};  // 0: starts no character
+  std::array<bool, 256> seen_after_lead{};
+  for (char32_t c = 0; c <= k_last_code_point; ++c) {
+    if (c >= 0xD800 && c <= 0xDFFF) continue;
+    const std::size_t length = c < 0x80 ? 1 : c < 0x800 ? 2 : c < 0x10000 ? 3 : 4;
+    const unsigned lead_bits = length == 1 ? 0x00 : length == 2 ? 0xC0 : length == 3 ? 0xE0 : 0xF0;
+    length_as_lead[lead_bits | (c >> (6 * (length - 1)))] = length;
+    for (std::size_t i = 1; i < length; ++i) seen_after_lead[0x80 | ((c >> (6 * (length - 1 - i))) & 0x3F)] = true;
+  }
+  for (unsigned byte = 0; byte < 256; ++byte) {
+    const auto b = static_cast<unsigned char>(byte);
+    EXPECT_EQ(utf8_length(b), length_as_lead[byte] == 0 ? 1 : length_as_lead[byte]) << std::hex << byte;
+    EXPECT_EQ(is_continuation(b), seen_after_lead[byte]) << std::hex << byte;
+  }
+}
+
 struct DecodeCase {
   std::string text;
   char32_t code_point;
@@ -86,7 +106,8 @@ INSTANTIATE_TEST_SUITE_P(
                     DecodeCase{"\xE2\x82", 0xFFFD, 1}, DecodeCase{"\xE2(\xA1", 0xFFFD, 1},
                     DecodeCase{"\xED\xA0\x80", 0xFFFD, 1},
                     DecodeCase{"\xF4\x90\x80\x80", 0xFFFD, 1},
-                    DecodeCase{"\xF0\x9F\x98", 0xFFFD, 1}));
+                    DecodeCase{"\xF0\x9F\x98", 0xFFFD, 1},
+                    DecodeCase{"\xC1\xBF", 0xFFFD, 1}, DecodeCase{"\xF5\x80\x80\x80", 0xFFFD, 1}));
 
 }  // namespace
 }  // namespace vok::unicode

@@ -7,6 +7,8 @@
 #include <string>
 #include <utility>
 
+#include "vok/data/decimal.hpp"
+
 namespace vok {
 
 bool write_stderr(std::string_view bytes) {
@@ -40,9 +42,9 @@ void abort_call(AbortLocation where, std::string message) {
   report += "thread '<unnamed>' panicked at ";
   report += where.file;
   report += ':';
-  report += std::to_string(where.line);
+  append_decimal(report, where.line);
   report += ':';
-  report += std::to_string(where.column);
+  append_decimal(report, where.column);
   report += ":\n";
   report += message;
   report += '\n';

@@ -10,11 +10,12 @@
 #include <cstring>
 #include <memory>
 #include <new>
-#include <optional>
 #include <string>
 #include <utility>
 
 #include "file_detail.hpp"
+#include "vok/data/decimal.hpp"
+#include "vok/data/unicode.hpp"
 #include "vok/parser.hpp"
 
 namespace vok::file_detail {
@@ -28,29 +29,22 @@ std::size_t valid_char_length(std::string_view bytes, std::size_t& subpart) {
   const auto at = [&](std::size_t i) { return static_cast<unsigned char>(bytes[i]); };
   const unsigned char lead = at(0);
   subpart = 1;
-  std::size_t length = 0;
+  const std::size_t length = unicode::utf8_length(lead);
+  if (length == 1) return lead < 0x80 ? 1 : 0;
+  // The lead byte bounds the second byte tighter than a continuation byte.
   unsigned char low = 0x80;
   unsigned char high = 0xBF;
-  if (lead < 0x80) return 1;
-  if (lead >= 0xC2 && lead <= 0xDF) {
-    length = 2;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    length = 3;
-    if (lead == 0xE0) low = 0xA0;   // no overlong forms
-    if (lead == 0xED) high = 0x9F;  // no surrogates
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    length = 4;
-    if (lead == 0xF0) low = 0x90;
-    if (lead == 0xF4) high = 0x8F;  // nothing above U+10FFFF
-  } else {
-    return 0;
+  switch (lead) {
+    case 0xE0: low = 0xA0; break;   // no overlong forms
+    case 0xED: high = 0x9F; break;  // no surrogates
+    case 0xF0: low = 0x90; break;   // no overlong forms
+    case 0xF4: high = 0x8F; break;  // nothing above U+10FFFF
+    default: break;
   }
   for (std::size_t i = 1; i < length; ++i) {
     if (i >= bytes.size()) return 0;
     const unsigned char c = at(i);
-    const unsigned char min = i == 1 ? low : 0x80;
-    const unsigned char max = i == 1 ? high : 0xBF;
-    if (c < min || c > max) return 0;
+    if (i == 1 ? c < low || c > high : !unicode::is_continuation(c)) return 0;
     subpart = i + 1;
   }
   return length;
@@ -105,9 +99,15 @@ namespace {
 std::string os_error_text(int error_number) {
   char buffer[256] = {};
   const char* text = strerror_result(strerror_r(error_number, buffer, sizeof buffer), buffer);
-  std::string out = text != nullptr ? utf8_lossy(text) : "Unknown error " + std::to_string(error_number);
+  std::string out;
+  if (text != nullptr) {
+    out = utf8_lossy(text);
+  } else {
+    out = "Unknown error ";
+    append_decimal(out, error_number);
+  }
   out += " (os error ";
-  out += std::to_string(error_number);
+  append_decimal(out, error_number);
   out += ')';
   return out;
 }
@@ -139,27 +139,24 @@ class FileDescriptor {
 int open_read_only(const char* path) {
   int fd;
   do {
-#if defined(__GLIBC__)
-    fd = ::open64(path, O_RDONLY | O_CLOEXEC);
-#else
     fd = ::open(path, O_RDONLY | O_CLOEXEC);
-#endif
   } while (fd < 0 && errno == EINTR);
   return fd;
 }
 
-std::optional<std::uint64_t> file_size(int fd) {
+// The size the system reports for `fd`; 0 when it reports none, as for a
+// pipe.
+std::uint64_t file_size(int fd) {
 #if defined(STATX_SIZE)
   struct statx extended {};
   if (::statx(fd, "", AT_EMPTY_PATH, STATX_SIZE, &extended) == 0) {
-    if (extended.stx_mask & STATX_SIZE) return extended.stx_size;
-    return std::nullopt;
+    return (extended.stx_mask & STATX_SIZE) ? extended.stx_size : 0;
   }
   // An old kernel or a filter may refuse statx; fstat still answers.
 #endif
   struct stat status {};
   if (::fstat(fd, &status) == 0 && status.st_size >= 0) return static_cast<std::uint64_t>(status.st_size);
-  return std::nullopt;
+  return 0;
 }
 
 ssize_t read_some(int fd, char* into, std::size_t room) {
@@ -175,6 +172,7 @@ ssize_t read_some(int fd, char* into, std::size_t room) {
 class ContentBuffer {
  public:
   std::string_view text() const { return {data_.get(), length_}; }
+  std::size_t capacity() const { return capacity_; }
   std::size_t room() const { return capacity_ - length_; }
   char* free_space() { return data_.get() + length_; }
   void advance(std::size_t count) { length_ += count; }
@@ -200,30 +198,20 @@ class ContentBuffer {
 // Reads `fd` to its end into `buffer`. A failure is the text of an Other
 // error.
 std::expected<void, std::string> read_all(int fd, ContentBuffer& buffer) {
-  if (const auto size = file_size(fd)) {
-    if (!buffer.reserve(*size)) return std::unexpected("out of memory");
-  }
+  // One byte beyond the reported size holds the read that finds the end, so
+  // a file that keeps its size is read into a single allocation. A file of
+  // unknown size, or one that grows, has its buffer doubled as it fills.
+  constexpr std::uint64_t least_growth = 16384;
+  const std::uint64_t reported = file_size(fd);
+  if (reported >= PTRDIFF_MAX || !buffer.reserve(reported + 1)) return std::unexpected("out of memory");
   for (;;) {
-    if (buffer.room() > 0) {
-      const ssize_t got = read_some(fd, buffer.free_space(), buffer.room());
-      if (got < 0) return std::unexpected(os_error_text(errno));
-      if (got == 0) return {};
-      buffer.advance(static_cast<std::size_t>(got));
-      continue;
-    }
-    // Full: a small probe tells the end of a file of the expected size
-    // apart from one that goes on, without growing the buffer for nothing.
-    char probe[8192];
-    const ssize_t got = read_some(fd, probe, sizeof probe);
-    if (got < 0) return std::unexpected(os_error_text(errno));
-    if (got == 0) return {};
-    const auto probed = static_cast<std::size_t>(got);
-    const std::size_t length = buffer.text().size();
-    if (!buffer.reserve(std::max<std::uint64_t>({length * 2ULL, length + probed, 16384}))) {
+    if (buffer.room() == 0 && !buffer.reserve(std::max<std::uint64_t>(2ULL * buffer.capacity(), least_growth))) {
       return std::unexpected("out of memory");
     }
-    std::memcpy(buffer.free_space(), probe, probed);
-    buffer.advance(probed);
+    const ssize_t got = read_some(fd, buffer.free_space(), buffer.room());
+    if (got < 0) return std::unexpected(os_error_text(errno));
+    if (got == 0) return {};
+    buffer.advance(static_cast<std::size_t>(got));
   }
 }
 

@@ -21,6 +21,7 @@
 #include <string_view>
 #include <vector>
 
+#include "vok/data/unicode.hpp"
 #include "vok/grammar.hpp"
 
 namespace vok::grammar_engine {
@@ -142,9 +143,7 @@ struct range {
 struct any {
   static bool match(RunState& s) {
     if (s.remaining() == 0) return false;
-    const unsigned char lead = s.byte_at(s.pos);
-    const std::size_t length = lead < 0xC0 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
-    s.pos += std::min(length, s.remaining());
+    s.pos += std::min(unicode::utf8_length(s.byte_at(s.pos)), s.remaining());
     return true;
   }
 };

@@ -1,7 +1,7 @@
 // Rule names and the views over a run's mark list.
 #include <array>
-#include <charconv>
 
+#include "vok/data/decimal.hpp"
 #include "vok/grammar.hpp"
 
 namespace vok {
@@ -18,12 +18,6 @@ constexpr std::array<std::string_view, 34> kRuleNames = {
     "char",     "quote",    "ASCII_ALPHA_UNDER", "ASCII_ALPHANUMERIC_UNDER",
 };
 static_assert(static_cast<std::size_t>(Rule::ASCII_ALPHANUMERIC_UNDER) + 1 == kRuleNames.size());
-
-void append_decimal(std::string& out, std::size_t value) {
-  char digits[24];
-  const auto result = std::to_chars(digits, digits + sizeof digits, value);
-  out.append(digits, result.ptr);
-}
 
 }  // namespace
 

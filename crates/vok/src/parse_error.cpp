@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "vok/data/debug_text.hpp"
+#include "vok/data/decimal.hpp"
 
 namespace vok {
 
@@ -11,9 +12,9 @@ void append_span_debug_text(const Span& span, std::string& out) {
   out += "Span { str: ";
   append_quoted(span.text, out);
   out += ", start: ";
-  out += std::to_string(span.start);
+  append_decimal(out, span.start);
   out += ", end: ";
-  out += std::to_string(span.end);
+  append_decimal(out, span.end);
   out += " }";
 }
 

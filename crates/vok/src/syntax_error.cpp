@@ -1,15 +1,14 @@
 // The six-line report of a failed grammar run.
 #include <algorithm>
-#include <charconv>
 #include <string>
 
+#include "vok/data/decimal.hpp"
+#include "vok/data/unicode.hpp"
 #include "vok/grammar.hpp"
 
 namespace vok {
 
 namespace {
-
-bool is_continuation(char byte) { return (static_cast<unsigned char>(byte) & 0xC0) == 0x80; }
 
 struct LineColumn {
   std::size_t line = 1;
@@ -27,7 +26,7 @@ LineColumn line_column(std::string_view before) {
       at.column = 1;
     } else if (byte == '\r' && i + 1 < before.size() && before[i + 1] == '\n') {
       // The LF that follows makes the break.
-    } else if (!is_continuation(byte)) {
+    } else if (!unicode::is_continuation(static_cast<unsigned char>(byte))) {
       ++at.column;
     }
   }
@@ -53,7 +52,7 @@ std::string underline(std::string_view line, std::size_t column) {
   std::string out;
   std::size_t characters = 0;
   for (const char byte : line) {
-    if (is_continuation(byte)) continue;
+    if (unicode::is_continuation(static_cast<unsigned char>(byte))) continue;
     if (characters == column - 1) break;
     ++characters;
     out += byte == '\t' ? '\t' : ' ';
@@ -71,23 +70,20 @@ std::string message(const std::vector<Rule>& expected) {
   return out;
 }
 
-std::string decimal(std::size_t value) {
-  char digits[24];
-  const auto result = std::to_chars(digits, digits + sizeof digits, value);
-  return std::string(digits, result.ptr);
-}
-
 }  // namespace
 
 std::string syntax_error_text(std::string_view input, const SyntaxError& error) {
   const std::size_t position = std::min(error.position, input.size());
   const LineColumn at = line_column(input.substr(0, position));
-  const std::string line_number = decimal(at.line);
+  std::string line_number;
+  append_decimal(line_number, at.line);
   const std::string gutter(line_number.size(), ' ');
   const std::string line = shown_line(input, position);
 
   std::string text;
-  text += gutter + "--> " + line_number + ":" + decimal(at.column) + "\n";
+  text += gutter + "--> " + line_number + ":";
+  append_decimal(text, at.column);
+  text += "\n";
   text += gutter + " |\n";
   text += line_number + " | " + line + "\n";
   text += gutter + " | " + underline(line, at.column) + "\n";

@@ -1,6 +1,9 @@
 #include "vok/type_text.hpp"
 
+#include <charconv>
+#include <cstdint>
 #include <string>
+#include <system_error>
 
 #include "vok/abort.hpp"
 #include "vok/data/unicode.hpp"
@@ -9,31 +12,16 @@ namespace vok {
 
 namespace {
 
-// Most type texts are ASCII; the tables are consulted only past it.
-bool ascii_white_space(unsigned char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
-
-char32_t char_at(std::string_view text, std::size_t pos, std::size_t& length) {
-  const auto byte = static_cast<unsigned char>(text[pos]);
-  if (byte < 0x80) {
-    length = 1;
-    return byte;
-  }
-  return unicode::decode_utf8(text, pos, length);
-}
-
-bool white_space(char32_t c) {
-  return c < 0x80 ? ascii_white_space(static_cast<unsigned char>(c)) : unicode::is_white_space(c);
-}
-
-bool decimal_digit(char32_t c) {
-  return c < 0x80 ? (c >= '0' && c <= '9') : unicode::is_decimal_digit(c);
-}
+// The character classes as function objects, so that the run loops below
+// inline them; their ASCII tests are inline in the header.
+constexpr auto white_space = [](char32_t c) { return unicode::is_white_space(c); };
+constexpr auto decimal_digit = [](char32_t c) { return unicode::is_decimal_digit(c); };
 
 // Skips the run of characters satisfying `in_class` that starts at `pos`.
 template <class Class>
 std::size_t skip_run(std::string_view text, std::size_t pos, Class in_class) {
   std::size_t length = 0;
-  while (pos < text.size() && in_class(char_at(text, pos, length))) pos += length;
+  while (pos < text.size() && in_class(unicode::decode_utf8(text, pos, length))) pos += length;
   return pos;
 }
 
@@ -44,9 +32,9 @@ std::string_view trim_white_space(std::string_view text) {
   std::size_t end = text.size();
   while (end > begin) {
     std::size_t lead = end - 1;
-    while (lead > begin && (static_cast<unsigned char>(text[lead]) & 0xC0) == 0x80) --lead;
+    while (lead > begin && unicode::is_continuation(static_cast<unsigned char>(text[lead]))) --lead;
     std::size_t length = 0;
-    if (!white_space(char_at(text, lead, length))) break;
+    if (!white_space(unicode::decode_utf8(text, lead, length))) break;
     end = lead;
   }
   return text.substr(begin, end - begin);
@@ -61,7 +49,7 @@ std::optional<CountOfRegex::Match> CountOfRegex::find(std::string_view text) con
   std::size_t pos = 0;
   std::size_t length = 0;
   while (pos < text.size()) {
-    if (!decimal_digit(char_at(text, pos, length))) {
+    if (!decimal_digit(unicode::decode_utf8(text, pos, length))) {
       pos += length;
       continue;
     }
@@ -82,7 +70,7 @@ std::string WhitespaceRegex::replace_all(std::string_view text, std::string_view
   std::size_t length = 0;
   while (pos < text.size()) {
     const std::size_t char_start = pos;
-    if (!white_space(char_at(text, pos, length))) {
+    if (!white_space(unicode::decode_utf8(text, pos, length))) {
       out.append(text.substr(char_start, length));
       pos += length;
       continue;
@@ -110,16 +98,14 @@ TypeText parse_type_name(std::string_view text) {
   if (const auto match = count_of_regex().find(text)) {
     const std::string_view digits =
         text.substr(match->digits_start, match->digits_end - match->digits_start);
+    // The run is never empty and starts with an Nd digit, and an unsigned
+    // read takes no sign; any other Nd digit is a multi-byte character and
+    // stops the read short of the end.
     std::uint64_t count = 0;
-    for (const char c : digits) {
-      // Any other Nd digit is a multi-byte character and fails here too.
-      const bool ascii_digit = c >= '0' && c <= '9';
-      const auto digit = static_cast<std::uint64_t>(c - '0');
-      if (!ascii_digit || count > (UINT64_MAX - digit) / 10) {
-        abort_call({"crates/vok/src/parser", 175, 48},
-                   "invalid element count in type text: " + std::string(digits));
-      }
-      count = count * 10 + digit;
+    const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), count);
+    if (error != std::errc{} || end != digits.data() + digits.size()) {
+      abort_call({"crates/vok/src/parser", 175, 48},
+                 "invalid element count in type text: " + std::string(digits));
     }
     return TypeText{trim_white_space(text.substr(match->end)), true, count};
   }

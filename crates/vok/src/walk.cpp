@@ -1,7 +1,9 @@
 // The walk of the top-level pairs: comments, imports, data types and enums.
 // Services are walked in service_walk.cpp.
+#include <charconv>
 #include <optional>
 #include <string>
+#include <system_error>
 #include <utility>
 
 #include "vok/names.hpp"
@@ -84,14 +86,19 @@ std::string_view number_text(Pair number, std::string& scratch) {
 }
 
 std::expected<std::int64_t, std::string_view> read_enum_number(std::string_view digits) {
-  constexpr std::int64_t kMax = INT64_MAX;
+  // Part of the InvalidEnumValue texts that tests and callers match exactly.
+  constexpr std::string_view invalid_digit = "invalid digit found in string";
+  constexpr std::string_view too_large = "number too large to fit in target type";
+  if (digits.empty()) return 0;
+  // A signed read would take a leading '-'; the text must start with a digit.
+  if (digits.front() < '0' || digits.front() > '9') return std::unexpected(invalid_digit);
   std::int64_t value = 0;
-  for (const char c : digits) {
-    if (c < '0' || c > '9') return std::unexpected("invalid digit found in string");
-    const std::int64_t digit = c - '0';
-    if (value > (kMax - digit) / 10) return std::unexpected("number too large to fit in target type");
-    value = value * 10 + digit;
-  }
+  const char* const end = digits.data() + digits.size();
+  const auto [stop, error] = std::from_chars(digits.data(), end, value);
+  // An overflow lies inside the leading digit run, so reading from the left
+  // it comes before any stray character after the run.
+  if (error == std::errc::result_out_of_range) return std::unexpected(too_large);
+  if (stop != end) return std::unexpected(invalid_digit);
   return value;
 }
 

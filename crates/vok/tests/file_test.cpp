@@ -117,6 +117,16 @@ TEST(Utf8Lossy, ReplacesEachMaximalInvalidSubsequence) {
   EXPECT_EQ(file_detail::utf8_lossy("a\xe2\x82z"), "a\uFFFDz");         // one replacement for a cut char
   EXPECT_EQ(file_detail::utf8_lossy("\xed\xa0\x80"), "\uFFFD\uFFFD\uFFFD");  // surrogate: byte by byte
   EXPECT_EQ(file_detail::utf8_lossy("\xf0\x9f\x98"), "\uFFFD");
+  // A byte that starts no character, or a second byte outside its lead's range,
+  // ends the subsequence at one byte.
+  EXPECT_EQ(file_detail::utf8_lossy("\xc0\xaf\xc1\xbf"), "\uFFFD\uFFFD\uFFFD\uFFFD");
+  EXPECT_EQ(file_detail::utf8_lossy("\xf5\x80\xff"), "\uFFFD\uFFFD\uFFFD");
+  EXPECT_EQ(file_detail::utf8_lossy("\xe0\x9f\xbf\xf0\x8f\xbf\xbf"),
+            "\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD");
+  // The first and last character each lead byte allows stay as they are.
+  const std::string edges = "\u0080\u07FF\u0800\u0FFF\u1000\uD7FF\uE000\uFFFF\U00010000\U0003FFFF\U00040000\U0010FFFF";
+  EXPECT_EQ(file_detail::utf8_lossy(edges), edges);
+  EXPECT_EQ(file_detail::valid_utf8_prefix(edges), edges.size());
 }
 
 }  // namespace

@@ -47,6 +47,8 @@ INSTANTIATE_TEST_SUITE_P(
         TypeCase{"5\nof Foo", "Foo", true, 5}, TypeCase{"007 of X", "X", true, 7},
         TypeCase{"0 of X", "X", true, 0},
         TypeCase{"18446744073709551615 of X", "X", true, 18446744073709551615ULL},
+        TypeCase{"000000000000000000000018446744073709551615 of X", "X", true, 18446744073709551615ULL},
+        TypeCase{"-1 of X", "X", true, 1},  // a sign is no part of the digit run
         TypeCase{"5of Foo", "5of Foo", false, std::nullopt},
         TypeCase{"5 offset", "fset", true, 5},
         // The search is unanchored and takes the leftmost digit run that works.
@@ -73,7 +75,9 @@ TEST_P(UnreadableCount, AbortsTheCall) {
 INSTANTIATE_TEST_SUITE_P(Counts, UnreadableCount,
                          ::testing::Values("18446744073709551616 of X", "99999999999999999999999 of X",
                                            "\u0663 of X",      // ARABIC-INDIC DIGIT THREE
-                                           "1\u0663 of X"));   // mixed with an ASCII digit
+                                           "1\u0663 of X",     // mixed with an ASCII digit
+                                           "18446744073709551620 of X",
+                                           "99999999999999999999\u0663 of X"));
 
 TEST(CountOfRegex, ReportsTheDigitRunAndTheEndOfOf) {
   const std::string text = "ab \u0661\u0662  of rest";  // two Arabic-Indic digits, 2 bytes each

@@ -216,6 +216,43 @@ INSTANTIATE_TEST_SUITE_P(
         EnumErrorCase{"enum E { A = 99999999999999999999 1, };",
                       R"(Invalid enum value. number too large to fit in target type (Span { str: "A = 99999999999999999999 1,", start: 9, end: 36 }))"}));
 
+// The digits come from the grammar, but the reader takes any text: a sign or
+// a non-ASCII digit is an invalid digit, and of an overflow and a stray
+// character the one met first from the left is reported.
+struct EnumNumberCase {
+  std::string label;
+  std::string text;
+  std::expected<std::int64_t, std::string_view> value;
+};
+
+class ReadEnumNumber : public ::testing::TestWithParam<EnumNumberCase> {};
+
+TEST_P(ReadEnumNumber, ReadsTheWholeText) {
+  EXPECT_EQ(walk_detail::read_enum_number(GetParam().text), GetParam().value);
+}
+
+constexpr std::string_view kInvalidDigit = "invalid digit found in string";
+constexpr std::string_view kTooLarge = "number too large to fit in target type";
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, ReadEnumNumber,
+    ::testing::Values(
+        EnumNumberCase{"Empty", "", 0}, EnumNumberCase{"Zero", "0", 0},
+        EnumNumberCase{"LeadingZeros", "0000000000000000000000009223372036854775807", INT64_MAX},
+        EnumNumberCase{"Largest", "9223372036854775807", INT64_MAX},
+        EnumNumberCase{"OneTooLarge", "9223372036854775808", std::unexpected(kTooLarge)},
+        EnumNumberCase{"OverflowAtTheLastDigit", "92233720368547758070", std::unexpected(kTooLarge)},
+        EnumNumberCase{"Minus", "-1", std::unexpected(kInvalidDigit)},
+        EnumNumberCase{"Plus", "+1", std::unexpected(kInvalidDigit)},
+        EnumNumberCase{"LeadingSpace", " 1", std::unexpected(kInvalidDigit)},
+        EnumNumberCase{"TrailingSpace", "1 ", std::unexpected(kInvalidDigit)},
+        EnumNumberCase{"ArabicIndicDigit", "1\u0661", std::unexpected(kInvalidDigit)},
+        EnumNumberCase{"LargestThenLetter", "9223372036854775807x", std::unexpected(kInvalidDigit)},
+        EnumNumberCase{"OverflowThenLetter", "9223372036854775808x", std::unexpected(kTooLarge)},
+        EnumNumberCase{"LetterThenOverflow", "x99999999999999999999", std::unexpected(kInvalidDigit)},
+        EnumNumberCase{"MinusThenOverflow", "-99999999999999999999", std::unexpected(kInvalidDigit)}),
+    [](const ::testing::TestParamInfo<EnumNumberCase>& info) { return info.param.label; });
+
 TEST(Service, MembersAndCommentsInTextOrder) {
   testing::StderrRedirect capture;
   const auto s = only<AstElement::Service>(walk(
