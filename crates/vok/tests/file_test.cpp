@@ -10,7 +10,7 @@
 #include <string>
 #include <thread>
 
-#include "../src/file_detail.hpp"
+#include "file_detail.hpp"
 #include "vok/parser.hpp"
 
 namespace vok {

@@ -4,7 +4,7 @@
 #include <variant>
 #include <vector>
 
-#include "../src/walk_detail.hpp"
+#include "walk_detail.hpp"
 #include "stderr_capture.hpp"
 #include "vok/parser.hpp"
 
