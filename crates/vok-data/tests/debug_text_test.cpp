@@ -5,6 +5,8 @@
 #include <functional>
 #include <string>
 
+#include "case_names.hpp"
+
 namespace vok {
 namespace {
 
@@ -28,6 +30,9 @@ struct FormCase {
   std::function<std::string()> write;
   std::string expected;
 };
+
+// A row holds code rather than data, so its label is what there is to show.
+void PrintTo(const FormCase& c, std::ostream* os) { *os << c.label; }
 
 class RecordForm : public testing::TestWithParam<FormCase> {};
 
@@ -101,7 +106,7 @@ INSTANTIATE_TEST_SUITE_P(
                  },
                  R"(Function { arguments: [("a", )"s + std::string(k_u8_text) +
                      R"()], return_type: None, attributes: [], comments: [] })"}),
-    [](const testing::TestParamInfo<FormCase>& info) { return info.param.label; });
+    CaseLabel());
 
 // Every list holds something, so the field order of each record and the
 // nesting of lists, pairs and optionals are pinned in one place.
@@ -190,6 +195,8 @@ struct QuoteCase {
   std::string expected;
 };
 
+void PrintTo(const QuoteCase& c, std::ostream* os) { print_quoted(c.text, os); }
+
 class QuotedText : public testing::TestWithParam<QuoteCase> {};
 
 TEST_P(QuotedText, Escapes) {
@@ -223,7 +230,7 @@ INSTANTIATE_TEST_SUITE_P(
         QuoteCase{"UnassignedIn15", "\U0002EBF0", R"("\u{2ebf0}")"},
         QuoteCase{"LastCodePoint", "\U0010FFFF", R"("\u{10ffff}")"},
         QuoteCase{"RunsAroundEscapes", "ab\"cd\u00a0ef\\", R"("ab\"cd\u{a0}ef\\")"}),
-    [](const testing::TestParamInfo<QuoteCase>& info) { return info.param.label; });
+    CaseLabel());
 
 }  // namespace
 }  // namespace vok

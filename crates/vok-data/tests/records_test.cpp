@@ -7,15 +7,19 @@
 #include <utility>
 #include <vector>
 
+#include "case_names.hpp"
 #include "vok/data/debug_text.hpp"
 
 namespace vok {
 namespace {
 
 struct SplitCase {
+  std::string label;
   std::string text;
   std::vector<std::string> components;
 };
+
+void PrintTo(const SplitCase& c, std::ostream* os) { print_quoted(c.text, os); }
 
 class NamespaceFromText : public testing::TestWithParam<SplitCase> {};
 
@@ -25,17 +29,22 @@ TEST_P(NamespaceFromText, CutsAtEveryDoubleColonFromTheLeft) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, NamespaceFromText,
-    testing::Values(SplitCase{"", {""}}, SplitCase{"a", {"a"}},
-                    SplitCase{"a::b::d", {"a", "b", "d"}}, SplitCase{"a::", {"a", ""}},
-                    SplitCase{"::a", {"", "a"}}, SplitCase{"::", {"", ""}},
-                    SplitCase{"::::", {"", "", ""}},
+    testing::Values(SplitCase{"EmptyText", "", {""}},
+                    SplitCase{"OneComponent", "a", {"a"}},
+                    SplitCase{"ThreeComponents", "a::b::d", {"a", "b", "d"}},
+                    SplitCase{"TrailingDoubleColon", "a::", {"a", ""}},
+                    SplitCase{"LeadingDoubleColon", "::a", {"", "a"}},
+                    SplitCase{"DoubleColonOnly", "::", {"", ""}},
+                    SplitCase{"TwoDoubleColonsOnly", "::::", {"", "", ""}},
                     // Colon runs are consumed two at a time from the left.
-                    SplitCase{"a:::b", {"a", ":b"}}, SplitCase{"a::::b", {"a", "", "b"}},
-                    SplitCase{"a:b", {"a:b"}},
+                    SplitCase{"TripleColon", "a:::b", {"a", ":b"}},
+                    SplitCase{"QuadrupleColon", "a::::b", {"a", "", "b"}},
+                    SplitCase{"SingleColon", "a:b", {"a:b"}},
                     // Nothing is trimmed.
-                    SplitCase{" a :: b ", {" a ", " b "}},
+                    SplitCase{"SpacesAroundComponents", " a :: b ", {" a ", " b "}},
                     // Cuts are byte-wise; multi-byte characters pass through whole.
-                    SplitCase{"\u00e9::\U0001F600", {"\u00e9", "\U0001F600"}}));
+                    SplitCase{"MultiByteComponents", "\u00e9::\U0001F600", {"\u00e9", "\U0001F600"}}),
+    CaseLabel());
 
 std::string text_of(const Function& function) {
   std::string out;

@@ -6,6 +6,8 @@
 #include <set>
 #include <string>
 
+#include "case_names.hpp"
+
 namespace vok::unicode {
 namespace {
 
@@ -77,10 +79,13 @@ TEST(Utf8Bytes, LengthAndContinuationAgreeWithEveryEncoding) {
 }
 
 struct DecodeCase {
+  std::string label;
   std::string text;
   char32_t code_point;
   std::size_t length;
 };
+
+void PrintTo(const DecodeCase& c, std::ostream* os) { print_quoted(c.text, os); }
 
 class DecodeUtf8 : public testing::TestWithParam<DecodeCase> {};
 
@@ -92,22 +97,30 @@ TEST_P(DecodeUtf8, DecodesTheFirstCharacter) {
 
 INSTANTIATE_TEST_SUITE_P(
     Valid, DecodeUtf8,
-    testing::Values(DecodeCase{std::string(1, '\0'), 0, 1}, DecodeCase{"a!", U'a', 1},
-                    DecodeCase{"\u0080", 0x80, 2}, DecodeCase{"\u07FF", 0x7FF, 2},
-                    DecodeCase{"\u0800", 0x800, 3}, DecodeCase{"\uFFFF", 0xFFFF, 3},
-                    DecodeCase{"\U00010000", 0x10000, 4},
-                    DecodeCase{"\U0010FFFF", 0x10FFFF, 4}));
+    testing::Values(DecodeCase{"Nul", std::string(1, '\0'), 0, 1},
+                    DecodeCase{"AsciiBeforeMore", "a!", U'a', 1},
+                    DecodeCase{"FirstTwoByte", "\u0080", 0x80, 2},
+                    DecodeCase{"LastTwoByte", "\u07FF", 0x7FF, 2},
+                    DecodeCase{"FirstThreeByte", "\u0800", 0x800, 3},
+                    DecodeCase{"LastThreeByte", "\uFFFF", 0xFFFF, 3},
+                    DecodeCase{"FirstFourByte", "\U00010000", 0x10000, 4},
+                    DecodeCase{"LastCodePoint", "\U0010FFFF", 0x10FFFF, 4}),
+    CaseLabel());
 
 // Not expected from the parser, but a bad byte must neither read past the end
 // nor produce a code point out of nothing.
 INSTANTIATE_TEST_SUITE_P(
     Malformed, DecodeUtf8,
-    testing::Values(DecodeCase{"\x80", 0xFFFD, 1}, DecodeCase{"\xC0\x80", 0xFFFD, 1},
-                    DecodeCase{"\xE2\x82", 0xFFFD, 1}, DecodeCase{"\xE2(\xA1", 0xFFFD, 1},
-                    DecodeCase{"\xED\xA0\x80", 0xFFFD, 1},
-                    DecodeCase{"\xF4\x90\x80\x80", 0xFFFD, 1},
-                    DecodeCase{"\xF0\x9F\x98", 0xFFFD, 1},
-                    DecodeCase{"\xC1\xBF", 0xFFFD, 1}, DecodeCase{"\xF5\x80\x80\x80", 0xFFFD, 1}));
+    testing::Values(DecodeCase{"LoneContinuationByte", "\x80", 0xFFFD, 1},
+                    DecodeCase{"OverlongNul", "\xC0\x80", 0xFFFD, 1},
+                    DecodeCase{"ThreeByteCutShort", "\xE2\x82", 0xFFFD, 1},
+                    DecodeCase{"ThreeByteWithAsciiInside", "\xE2(\xA1", 0xFFFD, 1},
+                    DecodeCase{"Surrogate", "\xED\xA0\x80", 0xFFFD, 1},
+                    DecodeCase{"AboveLastCodePoint", "\xF4\x90\x80\x80", 0xFFFD, 1},
+                    DecodeCase{"FourByteCutShort", "\xF0\x9F\x98", 0xFFFD, 1},
+                    DecodeCase{"OverlongTwoByte", "\xC1\xBF", 0xFFFD, 1},
+                    DecodeCase{"LeadAboveF4", "\xF5\x80\x80\x80", 0xFFFD, 1}),
+    CaseLabel());
 
 }  // namespace
 }  // namespace vok::unicode

@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "../src/walk_detail.hpp"
+#include "walk_detail.hpp"
 #include "stderr_capture.hpp"
 
 namespace vok {

@@ -10,7 +10,8 @@
 #include <string>
 #include <thread>
 
-#include "../src/file_detail.hpp"
+#include "case_names.hpp"
+#include "file_detail.hpp"
 #include "vok/parser.hpp"
 
 namespace vok {
@@ -51,18 +52,27 @@ TEST_F(DefinitionFile, ReadingFailuresAreOtherErrors) {
   EXPECT_EQ(failure(std::string("\0", 1)), "file name contained an unexpected NUL byte");
 }
 
-class InvalidUtf8 : public DefinitionFile, public ::testing::WithParamInterface<std::string> {};
+struct BytesCase {
+  std::string label;
+  std::string bytes;
+};
+
+void PrintTo(const BytesCase& c, std::ostream* os) { print_quoted(c.bytes, os); }
+
+class InvalidUtf8 : public DefinitionFile, public ::testing::WithParamInterface<BytesCase> {};
 
 TEST_P(InvalidUtf8, IsRefused) {
-  EXPECT_EQ(failure(write("bad.vok", GetParam())), "stream did not contain valid UTF-8");
+  EXPECT_EQ(failure(write("bad.vok", GetParam().bytes)), "stream did not contain valid UTF-8");
 }
 
 INSTANTIATE_TEST_SUITE_P(Bytes, InvalidUtf8,
-                         ::testing::Values(std::string("\xff\xfe"), std::string("data A {};\x80"),
-                                           std::string("\xc0\x80"),          // overlong NUL
-                                           std::string("\xed\xa0\x80"),      // surrogate
-                                           std::string("\xf4\x90\x80\x80"),  // above U+10FFFF
-                                           std::string("ok \xe2\x82")));     // cut short at the end
+                         ::testing::Values(BytesCase{"ByteOrderMarkOfUtf16", "\xff\xfe"},
+                                           BytesCase{"ContinuationByteAtTheEnd", "data A {};\x80"},
+                                           BytesCase{"OverlongNul", "\xc0\x80"},
+                                           BytesCase{"Surrogate", "\xed\xa0\x80"},
+                                           BytesCase{"AboveLastCodePoint", "\xf4\x90\x80\x80"},
+                                           BytesCase{"CutShortAtTheEnd", "ok \xe2\x82"}),
+                         CaseLabel());
 
 TEST_F(DefinitionFile, ParsesTheContentUnderTheNamespace) {
   auto empty = read_and_parse_file(write("empty.vok", ""), Namespace{{"a", "b"}});

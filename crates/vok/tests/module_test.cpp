@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "case_names.hpp"
 #include "stderr_capture.hpp"
 #include "vok/abort.hpp"
 #include "vok/parser.hpp"
@@ -79,13 +80,13 @@ TEST(BuildModule, KindsDoNotShareNames) {
 }
 
 struct DuplicateCase {
-  std::string what;
+  std::string label;
   std::vector<AstElement> items;
   std::string message;
   std::string location;
 };
 
-void PrintTo(const DuplicateCase& c, std::ostream* os) { *os << c.what; }
+void PrintTo(const DuplicateCase& c, std::ostream* os) { *os << c.label; }
 
 class Duplicate : public ::testing::TestWithParam<DuplicateCase> {};
 
@@ -100,25 +101,26 @@ TEST_P(Duplicate, AbortsWithTheFirstDuplicateInSourceOrder) {
 INSTANTIATE_TEST_SUITE_P(
     Cases, Duplicate,
     ::testing::Values(
-        DuplicateCase{"datatype", {data("X"), enumeration("X"), data("X")}, "Duplicate datatype X!",
+        DuplicateCase{"Datatype", {data("X"), enumeration("X"), data("X")}, "Duplicate datatype X!",
                       "crates/vok/src/parser:557:17"},
-        DuplicateCase{"enum", {enumeration("E"), enumeration("E")}, "Duplicate enum E!",
+        DuplicateCase{"Enum", {enumeration("E"), enumeration("E")}, "Duplicate enum E!",
                       "crates/vok/src/parser:568:17"},
-        DuplicateCase{"service", {service("S"), service("S")}, "Duplicate service S!",
+        DuplicateCase{"Service", {service("S"), service("S")}, "Duplicate service S!",
                       "crates/vok/src/parser:580:17"},
-        DuplicateCase{"function", {service("S", {function("f"), event("g"), function("f")})},
+        DuplicateCase{"Function", {service("S", {function("f"), event("g"), function("f")})},
                       "Duplicate function f!", "crates/vok/src/parser:515:17"},
-        DuplicateCase{"event", {service("S", {event("e"), event("e")})}, "Duplicate event e!",
+        DuplicateCase{"Event", {service("S", {event("e"), event("e")})}, "Duplicate event e!",
                       "crates/vok/src/parser:528:17"},
-        DuplicateCase{"first body before second service",
+        DuplicateCase{"FirstBodyBeforeSecondService",
                       {service("S", {function("f"), function("f")}), service("S")},
                       "Duplicate function f!", "crates/vok/src/parser:515:17"},
-        DuplicateCase{"second service before its body",
+        DuplicateCase{"SecondServiceBeforeItsBody",
                       {service("S"), service("S", {function("f"), function("f")})},
                       "Duplicate service S!", "crates/vok/src/parser:580:17"},
-        DuplicateCase{"earliest of two kinds",
+        DuplicateCase{"EarliestOfTwoKinds",
                       {data("Y"), enumeration("Z"), enumeration("Z"), data("Y")}, "Duplicate enum Z!",
-                      "crates/vok/src/parser:568:17"}));
+                      "crates/vok/src/parser:568:17"}),
+    CaseLabel());
 
 }  // namespace
 }  // namespace vok

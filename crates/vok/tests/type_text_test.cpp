@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 
+#include "case_names.hpp"
 #include "stderr_capture.hpp"
 #include "vok/abort.hpp"
 
@@ -12,13 +13,14 @@ namespace vok {
 namespace {
 
 struct TypeCase {
+  std::string label;
   std::string text;
   std::string name;
   bool is_list;
   std::optional<std::uint64_t> count;
 };
 
-void PrintTo(const TypeCase& c, std::ostream* os) { *os << '\'' << c.text << '\''; }
+void PrintTo(const TypeCase& c, std::ostream* os) { print_quoted(c.text, os); }
 
 class ParseTypeName : public ::testing::TestWithParam<TypeCase> {};
 
@@ -33,38 +35,52 @@ TEST_P(ParseTypeName, TellsTheThreeFormsApart) {
 INSTANTIATE_TEST_SUITE_P(
     Forms, ParseTypeName,
     ::testing::Values(
-        TypeCase{"Foo", "Foo", false, std::nullopt}, TypeCase{"a::b", "a::b", false, std::nullopt},
-        TypeCase{"", "", false, std::nullopt},
-        TypeCase{"list of Foo", "Foo", true, std::nullopt},
-        TypeCase{"list of  a::b ", "a::b", true, std::nullopt},
-        TypeCase{"list ofFoo", "Foo", true, std::nullopt}, TypeCase{"list of", "", true, std::nullopt},
+        TypeCase{"Plain", "Foo", "Foo", false, std::nullopt},
+        TypeCase{"Path", "a::b", "a::b", false, std::nullopt},
+        TypeCase{"EmptyText", "", "", false, std::nullopt},
+        TypeCase{"List", "list of Foo", "Foo", true, std::nullopt},
+        TypeCase{"ListNameTrimmed", "list of  a::b ", "a::b", true, std::nullopt},
+        TypeCase{"ListWithoutSpaceAfterOf", "list ofFoo", "Foo", true, std::nullopt},
+        TypeCase{"ListWithoutName", "list of", "", true, std::nullopt},
         // Only an exact "list of" prefix is the list form.
-        TypeCase{"list  of Foo", "list  of Foo", false, std::nullopt},
-        TypeCase{"list\tof Foo", "list\tof Foo", false, std::nullopt},
-        TypeCase{"listof Foo", "listof Foo", false, std::nullopt},
-        TypeCase{" Foo ", " Foo ", false, std::nullopt},
-        TypeCase{"5 of Foo", "Foo", true, 5}, TypeCase{"5  of Foo", "Foo", true, 5},
-        TypeCase{"5\nof Foo", "Foo", true, 5}, TypeCase{"007 of X", "X", true, 7},
-        TypeCase{"0 of X", "X", true, 0},
-        TypeCase{"18446744073709551615 of X", "X", true, 18446744073709551615ULL},
-        TypeCase{"000000000000000000000018446744073709551615 of X", "X", true, 18446744073709551615ULL},
-        TypeCase{"-1 of X", "X", true, 1},  // a sign is no part of the digit run
-        TypeCase{"5of Foo", "5of Foo", false, std::nullopt},
-        TypeCase{"5 offset", "fset", true, 5},
+        TypeCase{"TwoSpacesMakeNoList", "list  of Foo", "list  of Foo", false, std::nullopt},
+        TypeCase{"TabMakesNoList", "list\tof Foo", "list\tof Foo", false, std::nullopt},
+        TypeCase{"NoSpaceMakesNoList", "listof Foo", "listof Foo", false, std::nullopt},
+        TypeCase{"PlainNameNotTrimmed", " Foo ", " Foo ", false, std::nullopt},
+        TypeCase{"Counted", "5 of Foo", "Foo", true, 5},
+        TypeCase{"CountedWithTwoSpaces", "5  of Foo", "Foo", true, 5},
+        TypeCase{"CountedAcrossLines", "5\nof Foo", "Foo", true, 5},
+        TypeCase{"CountWithLeadingZeros", "007 of X", "X", true, 7},
+        TypeCase{"ZeroCount", "0 of X", "X", true, 0},
+        TypeCase{"LargestCount", "18446744073709551615 of X", "X", true, 18446744073709551615ULL},
+        TypeCase{"LargestCountWithLeadingZeros", "000000000000000000000018446744073709551615 of X", "X", true,
+                 18446744073709551615ULL},
+        TypeCase{"SignIsNoPartOfTheCount", "-1 of X", "X", true, 1},
+        TypeCase{"CountWithoutSpace", "5of Foo", "5of Foo", false, std::nullopt},
+        TypeCase{"OfStartsAWord", "5 offset", "fset", true, 5},
         // The search is unanchored and takes the leftmost digit run that works.
-        TypeCase{"1 2 of X", "X", true, 2}, TypeCase{"x12 of Y", "Y", true, 12},
-        TypeCase{"12 x 3 of Y", "Y", true, 3},
+        TypeCase{"TwoNumbers", "1 2 of X", "X", true, 2},
+        TypeCase{"DigitsAfterALetter", "x12 of Y", "Y", true, 12},
+        TypeCase{"DigitRunAfterAWord", "12 x 3 of Y", "Y", true, 3},
         // Unicode white space counts between the digits and "of", and is
         // trimmed from the name.
-        TypeCase{"5\u3000of\u00a0Foo\u2028", "Foo", true, 5},
-        TypeCase{"5\u200bof Foo", "5\u200bof Foo", false, std::nullopt}));
+        TypeCase{"UnicodeWhiteSpace", "5\u3000of\u00a0Foo\u2028", "Foo", true, 5},
+        TypeCase{"ZeroWidthSpaceIsNoWhiteSpace", "5\u200bof Foo", "5\u200bof Foo", false, std::nullopt}),
+    CaseLabel());
 
-class UnreadableCount : public ::testing::TestWithParam<std::string> {};
+struct CountCase {
+  std::string label;
+  std::string text;
+};
+
+void PrintTo(const CountCase& c, std::ostream* os) { print_quoted(c.text, os); }
+
+class UnreadableCount : public ::testing::TestWithParam<CountCase> {};
 
 TEST_P(UnreadableCount, AbortsTheCall) {
   testing::StderrRedirect capture;
   try {
-    parse_type_name(GetParam());
+    parse_type_name(GetParam().text);
     FAIL() << "no abort";
   } catch (const CallAborted& aborted) {
     EXPECT_NE(aborted.message().find("invalid element count in type text"), std::string::npos);
@@ -73,11 +89,13 @@ TEST_P(UnreadableCount, AbortsTheCall) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Counts, UnreadableCount,
-                         ::testing::Values("18446744073709551616 of X", "99999999999999999999999 of X",
-                                           "\u0663 of X",      // ARABIC-INDIC DIGIT THREE
-                                           "1\u0663 of X",     // mixed with an ASCII digit
-                                           "18446744073709551620 of X",
-                                           "99999999999999999999\u0663 of X"));
+                         ::testing::Values(CountCase{"OneAboveLargest", "18446744073709551616 of X"},
+                                           CountCase{"FarAboveLargest", "99999999999999999999999 of X"},
+                                           CountCase{"NonAsciiDigit", "\u0663 of X"},  // ARABIC-INDIC DIGIT THREE
+                                           CountCase{"NonAsciiAfterAsciiDigit", "1\u0663 of X"},
+                                           CountCase{"OverflowInTheLastDigit", "18446744073709551620 of X"},
+                                           CountCase{"OverflowThenNonAsciiDigit", "99999999999999999999\u0663 of X"}),
+                         CaseLabel());
 
 TEST(CountOfRegex, ReportsTheDigitRunAndTheEndOfOf) {
   const std::string text = "ab \u0661\u0662  of rest";  // two Arabic-Indic digits, 2 bytes each

@@ -4,8 +4,9 @@
 #include <variant>
 #include <vector>
 
-#include "../src/walk_detail.hpp"
+#include "case_names.hpp"
 #include "stderr_capture.hpp"
+#include "walk_detail.hpp"
 #include "vok/parser.hpp"
 
 namespace vok {
@@ -73,10 +74,13 @@ TEST(TopLevel, AnErrorInALaterItemReturnsOnlyTheError) {
 }
 
 struct ImportCase {
+  std::string label;
   std::string text;
   Strings path;
   Strings attributes;
 };
+
+void PrintTo(const ImportCase& c, std::ostream* os) { print_quoted(c.text, os); }
 
 class Import : public ::testing::TestWithParam<ImportCase> {};
 
@@ -88,11 +92,15 @@ TEST_P(Import, ReadsPathAndAttributesPastComments) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, Import,
-    ::testing::Values(ImportCase{"import a::b::c;", {"a", "b", "c"}, {}}, ImportCase{"importa;", {"a"}, {}},
-                      ImportCase{"import /// x\na;", {"a"}, {}},
-                      ImportCase{"import a::b /// x\n;", {"a", "b"}, {}},
-                      ImportCase{"#[k] /// c\nimport /// d\nx;", {"x"}, {"k"}},
-                      ImportCase{"#[ /// c\n a /// n\n, /// d\n b::k(x) /// e\n] import x;", {"x"}, {"a", "b::k"}}));
+    ::testing::Values(
+        ImportCase{"ThreePartPath", "import a::b::c;", {"a", "b", "c"}, {}},
+        ImportCase{"NoSpaceAfterKeyword", "importa;", {"a"}, {}},
+        ImportCase{"CommentBeforePath", "import /// x\na;", {"a"}, {}},
+        ImportCase{"CommentAfterPath", "import a::b /// x\n;", {"a", "b"}, {}},
+        ImportCase{"AttributeAndComments", "#[k] /// c\nimport /// d\nx;", {"x"}, {"k"}},
+        ImportCase{"CommentsInsideAttributes", "#[ /// c\n a /// n\n, /// d\n b::k(x) /// e\n] import x;",
+                   {"x"}, {"a", "b::k"}}),
+    CaseLabel());
 
 TEST(Attributes, ParametersKeepTheirTextAndSkipComments) {
   const auto import = only<AstElement::Import>(
@@ -129,13 +137,14 @@ TEST(DataType, CommentsGoToTheNextPropertyOnlyAtBodyLevel) {
 }
 
 struct TypeCase {
+  std::string label;
   std::string written;
   Strings typ;
   bool is_list;
   std::optional<std::uint64_t> count;
 };
 
-void PrintTo(const TypeCase& c, std::ostream* os) { *os << '\'' << c.written << '\''; }
+void PrintTo(const TypeCase& c, std::ostream* os) { print_quoted(c.written, os); }
 
 // A type written in property, argument and return position reads the same.
 class TypeText : public ::testing::TestWithParam<TypeCase> {};
@@ -167,18 +176,22 @@ TEST_P(TypeText, ReadsAlikeInEveryPosition) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, TypeText,
-    ::testing::Values(TypeCase{"u8", {"u8"}, false, std::nullopt}, TypeCase{"a::b", {"a", "b"}, false, std::nullopt},
-                      TypeCase{"list of Foo", {"Foo"}, true, std::nullopt},
-                      TypeCase{"list  of Foo", {"Foo"}, true, std::nullopt},
-                      TypeCase{"list\r\n\tof  Foo", {"Foo"}, true, std::nullopt},
-                      TypeCase{"list /// c\nof Foo", {"Foo"}, true, std::nullopt},
-                      TypeCase{"list/// c\n/// d\nof x::y", {"x", "y"}, true, std::nullopt},
-                      TypeCase{"listof Foo", {"listof Foo"}, false, std::nullopt},
-                      TypeCase{"listing", {"listing"}, false, std::nullopt},
-                      TypeCase{"5 of Foo", {"Foo"}, true, 5}, TypeCase{"12\n of  Foo", {"Foo"}, true, 12},
-                      TypeCase{"5 /// c\nof Foo", {"Foo"}, true, 5},
-                      TypeCase{"5of Foo", {"5of Foo"}, false, std::nullopt},
-                      TypeCase{"1 2 of X", {"X"}, true, 2}));
+    ::testing::Values(TypeCase{"Plain", "u8", {"u8"}, false, std::nullopt},
+                      TypeCase{"Path", "a::b", {"a", "b"}, false, std::nullopt},
+                      TypeCase{"List", "list of Foo", {"Foo"}, true, std::nullopt},
+                      TypeCase{"ListWithTwoSpaces", "list  of Foo", {"Foo"}, true, std::nullopt},
+                      TypeCase{"ListAcrossLines", "list\r\n\tof  Foo", {"Foo"}, true, std::nullopt},
+                      TypeCase{"ListWithComment", "list /// c\nof Foo", {"Foo"}, true, std::nullopt},
+                      TypeCase{"ListOfPathWithTwoComments", "list/// c\n/// d\nof x::y", {"x", "y"}, true,
+                               std::nullopt},
+                      TypeCase{"ListofWithoutSpace", "listof Foo", {"listof Foo"}, false, std::nullopt},
+                      TypeCase{"NameStartingWithList", "listing", {"listing"}, false, std::nullopt},
+                      TypeCase{"Counted", "5 of Foo", {"Foo"}, true, 5},
+                      TypeCase{"CountedAcrossLines", "12\n of  Foo", {"Foo"}, true, 12},
+                      TypeCase{"CountedWithComment", "5 /// c\nof Foo", {"Foo"}, true, 5},
+                      TypeCase{"CountWithoutSpace", "5of Foo", {"5of Foo"}, false, std::nullopt},
+                      TypeCase{"TwoNumbers", "1 2 of X", {"X"}, true, 2}),
+                    CaseLabel());
 
 TEST(Enum, ValuesCommentsAndAttributes) {
   const auto e = only<AstElement::Enum>(walk(
@@ -195,9 +208,12 @@ TEST(Enum, ValuesCommentsAndAttributes) {
 }
 
 struct EnumErrorCase {
+  std::string label;
   std::string text;
   std::string message;
 };
+
+void PrintTo(const EnumErrorCase& c, std::ostream* os) { print_quoted(c.text, os); }
 
 class EnumError : public ::testing::TestWithParam<EnumErrorCase> {};
 
@@ -206,15 +222,16 @@ TEST_P(EnumError, NamesTheValue) { EXPECT_EQ(error_of(GetParam().text), GetParam
 INSTANTIATE_TEST_SUITE_P(
     Cases, EnumError,
     ::testing::Values(
-        EnumErrorCase{"enum E { A = 9223372036854775808, };",
+        EnumErrorCase{"TooLarge", "enum E { A = 9223372036854775808, };",
                       R"(Invalid enum value. number too large to fit in target type (Span { str: "A = 9223372036854775808,", start: 9, end: 33 }))"},
-        EnumErrorCase{"enum E { A = 1 2, };",
+        EnumErrorCase{"StrayDigit", "enum E { A = 1 2, };",
                       R"(Invalid enum value. invalid digit found in string (Span { str: "A = 1 2,", start: 9, end: 17 }))"},
-        EnumErrorCase{"enum E { A = 1 /// c\n2, };",
+        EnumErrorCase{"StrayDigitAfterComment", "enum E { A = 1 /// c\n2, };",
                       R"(Invalid enum value. invalid digit found in string (Span { str: "A = 1 /// c\n2,", start: 9, end: 23 }))"},
         // Overflow is met before the stray digit.
-        EnumErrorCase{"enum E { A = 99999999999999999999 1, };",
-                      R"(Invalid enum value. number too large to fit in target type (Span { str: "A = 99999999999999999999 1,", start: 9, end: 36 }))"}));
+        EnumErrorCase{"OverflowBeforeStrayDigit", "enum E { A = 99999999999999999999 1, };",
+                      R"(Invalid enum value. number too large to fit in target type (Span { str: "A = 99999999999999999999 1,", start: 9, end: 36 }))"}),
+    CaseLabel());
 
 // The digits come from the grammar, but the reader takes any text: a sign or
 // a non-ASCII digit is an invalid digit, and of an overflow and a stray
