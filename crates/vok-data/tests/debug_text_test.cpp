@@ -101,7 +101,7 @@ INSTANTIATE_TEST_SUITE_P(
                  },
                  R"(Function { arguments: [("a", )"s + std::string(k_u8_text) +
                      R"()], return_type: None, attributes: [], comments: [] })"}),
-    [](const testing::TestParamInfo<FormCase>& info) { return info.param.label; });
+    [](const testing::TestParamInfo<FormCase>& row) { return row.param.label; });
 
 // Every list holds something, so the field order of each record and the
 // nesting of lists, pairs and optionals are pinned in one place.
@@ -223,7 +223,7 @@ INSTANTIATE_TEST_SUITE_P(
         QuoteCase{"UnassignedIn15", "\U0002EBF0", R"("\u{2ebf0}")"},
         QuoteCase{"LastCodePoint", "\U0010FFFF", R"("\u{10ffff}")"},
         QuoteCase{"RunsAroundEscapes", "ab\"cd\u00a0ef\\", R"("ab\"cd\u{a0}ef\\")"}),
-    [](const testing::TestParamInfo<QuoteCase>& info) { return info.param.label; });
+    [](const testing::TestParamInfo<QuoteCase>& row) { return row.param.label; });
 
 }  // namespace
 }  // namespace vok
