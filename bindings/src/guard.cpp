@@ -5,8 +5,6 @@
 namespace vok::py {
 namespace {
 
-thread_local long entry_depth = 0;
-
 // Made on the first abort and kept for the life of the process.
 PyObject* panic_exception_type = nullptr;
 
@@ -27,10 +25,6 @@ PyObject* panic_type() {
 }
 
 }  // namespace
-
-EntryScope::EntryScope() noexcept { ++entry_depth; }
-EntryScope::~EntryScope() { --entry_depth; }
-long EntryScope::depth() noexcept { return entry_depth; }
 
 void raise_panic(std::string_view message) noexcept {
   PyObject* type = panic_type();

@@ -268,7 +268,7 @@ INSTANTIATE_TEST_SUITE_P(
         EnumNumberCase{"OverflowThenLetter", "9223372036854775808x", std::unexpected(kTooLarge)},
         EnumNumberCase{"LetterThenOverflow", "x99999999999999999999", std::unexpected(kInvalidDigit)},
         EnumNumberCase{"MinusThenOverflow", "-99999999999999999999", std::unexpected(kInvalidDigit)}),
-    [](const ::testing::TestParamInfo<EnumNumberCase>& info) { return info.param.label; });
+    CaseLabel());
 
 TEST(Service, MembersAndCommentsInTextOrder) {
   testing::StderrRedirect capture;

@@ -5,6 +5,10 @@
 // turns an aborted call (vok::CallAborted, whose report is already on fd 2)
 // into pyo3_runtime.PanicException carrying the abort message, and a failed
 // allocation into MemoryError, so neither takes the process down.
+//
+// The guard keeps no per-thread state: a thread's first touch of thread-local
+// storage allocates it, and when that allocation fails the process ends
+// before any handler here could raise MemoryError.
 #pragma once
 
 #include "vok/py/object.hpp"
@@ -17,18 +21,6 @@
 
 namespace vok::py {
 
-// Counts the nested entries of the current thread for as long as it lives.
-class EntryScope {
- public:
-  EntryScope() noexcept;
-  ~EntryScope();
-  EntryScope(const EntryScope&) = delete;
-  EntryScope& operator=(const EntryScope&) = delete;
-
-  // Entries of the current thread that have not returned yet.
-  static long depth() noexcept;
-};
-
 // Raises pyo3_runtime.PanicException(message), creating the type on first
 // need. It derives from BaseException so `except Exception` lets it pass.
 void raise_panic(std::string_view message) noexcept;
@@ -37,7 +29,6 @@ void raise_panic(std::string_view message) noexcept;
 // error pending) and hands the result to the interpreter.
 template <class Body>
 PyObject* guarded(Body&& body) noexcept {
-  EntryScope entry;
   try {
     return body().release();
   } catch (const CallAborted& aborted) {
