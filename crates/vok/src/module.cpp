@@ -3,6 +3,7 @@
 #include <array>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <unordered_set>
 #include <utility>
 #include <variant>
@@ -73,12 +74,29 @@ void take_pending(std::vector<std::string>& pending, std::vector<std::string>& c
   pending.clear();
 }
 
-template <class Alternative, class Item>
-std::size_t count_of(const std::vector<Item>& items) {
-  std::size_t count = 0;
-  for (const Item& item : items) count += std::holds_alternative<Alternative>(item.value);
-  return count;
-}
+// How many items hold each alternative of their variant, from one pass over
+// them: a large body is read once here and once more as it is assembled.
+template <class Item>
+class AlternativeCounts {
+  using Variant = decltype(Item::value);
+
+ public:
+  explicit AlternativeCounts(const std::vector<Item>& items) {
+    for (const Item& item : items) ++counts_[item.value.index()];
+  }
+
+  template <class Alternative, std::size_t I = 0>
+  std::size_t of() const {
+    if constexpr (std::is_same_v<std::variant_alternative_t<I, Variant>, Alternative>) {
+      return counts_[I];
+    } else {
+      return of<Alternative, I + 1>();
+    }
+  }
+
+ private:
+  std::array<std::size_t, std::variant_size_v<Variant>> counts_{};
+};
 
 // Appends (name, record) to `list` and checks the name against the earlier
 // ones, aborting on a repeat. The member goes in first so that the table can
@@ -91,13 +109,12 @@ Record& append_named(std::vector<Named<Record>>& list, SeenNames& seen, std::str
 }
 
 void assemble_service(std::vector<ServiceItem>&& items, Service& service) {
-  const std::size_t function_count = count_of<ServiceItem::Function>(items);
-  const std::size_t event_count = count_of<ServiceItem::Event>(items);
-  service.functions.reserve(function_count);
-  service.events.reserve(event_count);
-  service.dependencies.reserve(count_of<ServiceItem::Dependency>(items));
-  SeenNames functions("function", {kSourceFile, 515, 17}, function_count);
-  SeenNames events("event", {kSourceFile, 528, 17}, event_count);
+  const AlternativeCounts counts(items);
+  service.functions.reserve(counts.of<ServiceItem::Function>());
+  service.events.reserve(counts.of<ServiceItem::Event>());
+  service.dependencies.reserve(counts.of<ServiceItem::Dependency>());
+  SeenNames functions("function", {kSourceFile, 515, 17}, counts.of<ServiceItem::Function>());
+  SeenNames events("event", {kSourceFile, 528, 17}, counts.of<ServiceItem::Event>());
   std::vector<std::string> pending;
   for (ServiceItem& member : items) {
     if (auto* comment = std::get_if<ServiceItem::Comment>(&member.value)) {
@@ -120,16 +137,14 @@ void assemble_service(std::vector<ServiceItem>&& items, Service& service) {
 VokModule build_module(Namespace namespace_, std::vector<AstElement> items) {
   VokModule module;
   module.namespace_ = std::move(namespace_);
-  const std::size_t data_type_count = count_of<AstElement::DataType>(items);
-  const std::size_t enum_count = count_of<AstElement::Enum>(items);
-  const std::size_t service_count = count_of<AstElement::Service>(items);
-  module.imports.reserve(count_of<AstElement::Import>(items));
-  module.data_types.reserve(data_type_count);
-  module.enums.reserve(enum_count);
-  module.services.reserve(service_count);
-  SeenNames data_types("datatype", {kSourceFile, 557, 17}, data_type_count);
-  SeenNames enums("enum", {kSourceFile, 568, 17}, enum_count);
-  SeenNames services("service", {kSourceFile, 580, 17}, service_count);
+  const AlternativeCounts counts(items);
+  module.imports.reserve(counts.of<AstElement::Import>());
+  module.data_types.reserve(counts.of<AstElement::DataType>());
+  module.enums.reserve(counts.of<AstElement::Enum>());
+  module.services.reserve(counts.of<AstElement::Service>());
+  SeenNames data_types("datatype", {kSourceFile, 557, 17}, counts.of<AstElement::DataType>());
+  SeenNames enums("enum", {kSourceFile, 568, 17}, counts.of<AstElement::Enum>());
+  SeenNames services("service", {kSourceFile, 580, 17}, counts.of<AstElement::Service>());
   // Every record moves out of its item: the items die with this call and
   // nobody looks at them again.
   for (AstElement& item : items) {
