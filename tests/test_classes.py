@@ -122,7 +122,9 @@ def test_dropping_instances_releases_their_class(module):
 
 def test_objects_outlive_their_source():
     module = py_vok.parse("data D { f: list of u8, };", "n")
+    before = sys.getrefcount(module)
     data_type = module.data_types[0][1]
+    assert sys.getrefcount(module) == before  # it holds its own record, not the module
     text = repr(data_type)
     del module
     gc.collect()

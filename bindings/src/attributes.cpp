@@ -8,6 +8,7 @@
 #include <string>
 #include <utility>
 
+#include "vok/abort_locations.hpp"
 #include "vok/data/debug_text.hpp"
 
 namespace vok::py {
@@ -58,14 +59,14 @@ PyObject* repr_slot(PyObject* self) {
 
 template <Record R, void (*DebugText)(const R&, std::string&), std::size_t N>
 ClassSpec make_spec(const char* name, const char* type_name, const AttributeSpec (&attributes)[N],
-                    unsigned allocation_abort_line) {
+                    AbortLocation allocation_abort) {
   return ClassSpec{name,
                    type_name,
                    static_cast<int>(sizeof(Instance<R>)),
                    attributes,
                    repr_slot<R, DebugText>,
                    dealloc_instance<R>,
-                   allocation_abort_line};
+                   allocation_abort};
 }
 
 constexpr AttributeSpec vok_module_attributes[] = {
@@ -135,84 +136,82 @@ constexpr AttributeSpec parameter_attributes[] = {
 
 }  // namespace
 
-// The allocation abort lines name each record's declaration in the data
-// model's source, where its class is declared.
 template <>
 const ClassSpec& class_spec<VokModule>() {
   static const ClassSpec spec = make_spec<VokModule, vok_module_debug_text>(
-      "VokModule", "builtins.VokModule", vok_module_attributes, 48);
+      "VokModule", "builtins.VokModule", vok_module_attributes, abort_locations::kVokModuleAllocation);
   return spec;
 }
 template <>
 const ClassSpec& class_spec<Import>() {
-  static const ClassSpec spec =
-      make_spec<Import, import_debug_text>("Import", "builtins.Import", import_attributes, 106);
+  static const ClassSpec spec = make_spec<Import, import_debug_text>(
+      "Import", "builtins.Import", import_attributes, abort_locations::kImportAllocation);
   return spec;
 }
 template <>
 const ClassSpec& class_spec<Dependency>() {
   static const ClassSpec spec = make_spec<Dependency, dependency_debug_text>(
-      "Dependency", "builtins.Dependency", dependency_attributes, 137);
+      "Dependency", "builtins.Dependency", dependency_attributes, abort_locations::kDependencyAllocation);
   return spec;
 }
 template <>
 const ClassSpec& class_spec<Parameter>() {
   static const ClassSpec spec = make_spec<Parameter, parameter_debug_text>(
-      "Parameter", "builtins.Parameter", parameter_attributes, 178);
+      "Parameter", "builtins.Parameter", parameter_attributes, abort_locations::kParameterAllocation);
   return spec;
 }
 template <>
 const ClassSpec& class_spec<Attribute>() {
   static const ClassSpec spec = make_spec<Attribute, attribute_debug_text>(
-      "Attribute", "builtins.Attribute", attribute_attributes, 202);
+      "Attribute", "builtins.Attribute", attribute_attributes, abort_locations::kAttributeAllocation);
   return spec;
 }
 template <>
 const ClassSpec& class_spec<DataType>() {
   static const ClassSpec spec = make_spec<DataType, data_type_debug_text>(
-      "DataType", "builtins.DataType", data_type_attributes, 239);
+      "DataType", "builtins.DataType", data_type_attributes, abort_locations::kDataTypeAllocation);
   return spec;
 }
 template <>
 const ClassSpec& class_spec<Enum>() {
-  static const ClassSpec spec =
-      make_spec<Enum, enum_debug_text>("Enum", "builtins.Enum", enum_attributes, 273);
+  static const ClassSpec spec = make_spec<Enum, enum_debug_text>(
+      "Enum", "builtins.Enum", enum_attributes, abort_locations::kEnumAllocation);
   return spec;
 }
 template <>
 const ClassSpec& class_spec<Service>() {
-  static const ClassSpec spec =
-      make_spec<Service, service_debug_text>("Service", "builtins.Service", service_attributes, 304);
+  static const ClassSpec spec = make_spec<Service, service_debug_text>(
+      "Service", "builtins.Service", service_attributes, abort_locations::kServiceAllocation);
   return spec;
 }
 template <>
 const ClassSpec& class_spec<Function>() {
   static const ClassSpec spec = make_spec<Function, function_debug_text>(
-      "Function", "builtins.Function", function_attributes, 371);
+      "Function", "builtins.Function", function_attributes, abort_locations::kFunctionAllocation);
   return spec;
 }
 template <>
 const ClassSpec& class_spec<Event>() {
-  static const ClassSpec spec =
-      make_spec<Event, event_debug_text>("Event", "builtins.Event", event_attributes, 422);
+  static const ClassSpec spec = make_spec<Event, event_debug_text>(
+      "Event", "builtins.Event", event_attributes, abort_locations::kEventAllocation);
   return spec;
 }
 template <>
 const ClassSpec& class_spec<TypeName>() {
   static const ClassSpec spec = make_spec<TypeName, type_name_debug_text>(
-      "TypeName", "builtins.TypeName", type_name_attributes, 463);
+      "TypeName", "builtins.TypeName", type_name_attributes, abort_locations::kTypeNameAllocation);
   return spec;
 }
 template <>
 const ClassSpec& class_spec<EnumValue>() {
   static const ClassSpec spec = make_spec<EnumValue, enum_value_debug_text>(
-      "EnumValue", "builtins.EnumValue", enum_value_attributes, 521);
+      "EnumValue", "builtins.EnumValue", enum_value_attributes, abort_locations::kEnumValueAllocation);
   return spec;
 }
 template <>
 const ClassSpec& class_spec<Namespace>() {
   static const ClassSpec spec = make_spec<Namespace, namespace_debug_text>(
-      "Namespace", "builtins.Namespace", namespace_attributes, 562);
+      "Namespace", "builtins.Namespace", namespace_attributes, abort_locations::kNamespaceAllocation);
   return spec;
 }
 

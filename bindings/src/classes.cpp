@@ -3,6 +3,7 @@
 #include <string>
 
 #include "vok/abort.hpp"
+#include "vok/abort_locations.hpp"
 #include "vok/py/errors.hpp"
 #include "vok/py/guard.hpp"
 
@@ -57,7 +58,7 @@ Object build_class(const ClassSpec& spec, PyGetSetDef* getset) {
   }
   // Prints the cause first, then the RuntimeError, as for an unhandled one.
   PyErr_PrintEx(0);
-  abort_call(AbortLocation{"bindings/src/classes.cpp", __LINE__, 1},
+  abort_call(abort_locations::kClassBuildFailed,
              std::string("failed to create type object for ") + spec.name);
 }
 

@@ -1,6 +1,7 @@
 #include "vok/py/errors.hpp"
 
 #include "vok/abort.hpp"
+#include "vok/abort_locations.hpp"
 
 namespace vok::py {
 
@@ -67,7 +68,7 @@ std::string repr_text(PyObject* object) {
 
 void abort_python_api_failed() {
   PyErr_Print();
-  abort_call(AbortLocation{"bindings/src/errors.cpp", __LINE__, 1}, "Python API call failed");
+  abort_call(abort_locations::kPythonApiFailed, "Python API call failed");
 }
 
 }  // namespace vok::py

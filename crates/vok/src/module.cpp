@@ -10,13 +10,12 @@
 #include <vector>
 
 #include "vok/abort.hpp"
+#include "vok/abort_locations.hpp"
 #include "vok/parser.hpp"
 
 namespace vok {
 
 namespace {
-
-constexpr std::string_view kSourceFile = "crates/vok/src/parser";
 
 // The names met so far in one list, to find the first repeat in source
 // order. Most lists are short, and a scan of a few names beats any table and
@@ -113,8 +112,8 @@ void assemble_service(std::vector<ServiceItem>&& items, Service& service) {
   service.functions.reserve(counts.of<ServiceItem::Function>());
   service.events.reserve(counts.of<ServiceItem::Event>());
   service.dependencies.reserve(counts.of<ServiceItem::Dependency>());
-  SeenNames functions("function", {kSourceFile, 515, 17}, counts.of<ServiceItem::Function>());
-  SeenNames events("event", {kSourceFile, 528, 17}, counts.of<ServiceItem::Event>());
+  SeenNames functions("function", abort_locations::kDuplicateFunction, counts.of<ServiceItem::Function>());
+  SeenNames events("event", abort_locations::kDuplicateEvent, counts.of<ServiceItem::Event>());
   std::vector<std::string> pending;
   for (ServiceItem& member : items) {
     if (auto* comment = std::get_if<ServiceItem::Comment>(&member.value)) {
@@ -142,9 +141,9 @@ VokModule build_module(Namespace namespace_, std::vector<AstElement> items) {
   module.data_types.reserve(counts.of<AstElement::DataType>());
   module.enums.reserve(counts.of<AstElement::Enum>());
   module.services.reserve(counts.of<AstElement::Service>());
-  SeenNames data_types("datatype", {kSourceFile, 557, 17}, counts.of<AstElement::DataType>());
-  SeenNames enums("enum", {kSourceFile, 568, 17}, counts.of<AstElement::Enum>());
-  SeenNames services("service", {kSourceFile, 580, 17}, counts.of<AstElement::Service>());
+  SeenNames data_types("datatype", abort_locations::kDuplicateDataType, counts.of<AstElement::DataType>());
+  SeenNames enums("enum", abort_locations::kDuplicateEnum, counts.of<AstElement::Enum>());
+  SeenNames services("service", abort_locations::kDuplicateService, counts.of<AstElement::Service>());
   // Every record moves out of its item: the items die with this call and
   // nobody looks at them again.
   for (AstElement& item : items) {

@@ -46,11 +46,6 @@ std::string Pair::display() const {
   return out;
 }
 
-std::optional<Pair> Pairs::peek() const {
-  if (empty()) return std::nullopt;
-  return Pair(marks_, input_, next_);
-}
-
 void Pairs::append_display(std::string& out) const {
   out += '[';
   Pairs rest = *this;

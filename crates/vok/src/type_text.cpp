@@ -6,6 +6,7 @@
 #include <system_error>
 
 #include "vok/abort.hpp"
+#include "vok/abort_locations.hpp"
 #include "vok/data/unicode.hpp"
 
 namespace vok {
@@ -104,7 +105,7 @@ TypeText parse_type_name(std::string_view text) {
     std::uint64_t count = 0;
     const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), count);
     if (error != std::errc{} || end != digits.data() + digits.size()) {
-      abort_call({"crates/vok/src/parser", 175, 48},
+      abort_call(abort_locations::kUnreadableElementCount,
                  "invalid element count in type text: " + std::string(digits));
     }
     return TypeText{trim_white_space(text.substr(match->end)), true, count};

@@ -6,6 +6,7 @@
 #include <system_error>
 #include <utility>
 
+#include "vok/data/unicode.hpp"
 #include "vok/names.hpp"
 #include "vok/parser.hpp"
 #include "vok/type_text.hpp"
@@ -55,13 +56,16 @@ std::string_view text_without_comments(Pair pair, std::string& scratch) {
   return scratch;
 }
 
-// True when every white-space run of `text` is already one ASCII space.
+// True when every white-space run of `text` is already one ASCII space. Any
+// byte past ASCII sends the text the long way, which knows all of White_Space.
 bool white_space_collapsed(std::string_view text) {
-  char previous = 0;
+  bool after_space = false;
   for (const char c : text) {
     const auto byte = static_cast<unsigned char>(c);
-    if (byte >= 0x80 || (byte >= '\t' && byte <= '\r') || (c == ' ' && previous == ' ')) return false;
-    previous = c;
+    if (byte >= 0x80) return false;
+    const bool space = unicode::is_white_space(byte);
+    if (space && (byte != ' ' || after_space)) return false;
+    after_space = space;
   }
   return true;
 }

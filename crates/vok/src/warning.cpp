@@ -2,8 +2,11 @@
 
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "vok/abort.hpp"
+#include "vok/abort_locations.hpp"
+#include "vok/data/decimal.hpp"
 #include "walk_detail.hpp"
 
 namespace vok::walk_detail {
@@ -18,9 +21,10 @@ constexpr std::string_view kMessage =
 
 [[noreturn]] void abort_unwritable_warning() {
   const int error = errno;
-  abort_call({"crates/vok/src/warning.cpp", __LINE__, 3},
-             "failed to write the deprecation warning to standard error (os error " +
-                 std::to_string(error) + ")");
+  std::string message = "failed to write the deprecation warning to standard error (os error ";
+  append_decimal(message, error);
+  message += ')';
+  abort_call(abort_locations::kUnwritableWarning, std::move(message));
 }
 
 }  // namespace

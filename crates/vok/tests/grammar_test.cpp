@@ -236,8 +236,10 @@ TEST(Pairs, WalkFrontToBackAndStayFinished) {
   const PairTree moved = std::move(*tree);  // pairs stay valid across a move
 
   Pairs top = moved.top_level();
-  ASSERT_TRUE(top.peek().has_value());
-  EXPECT_EQ(top.peek()->rule(), Rule::import);
+  // Counting takes nothing and steps over whole siblings, inner pairs and all.
+  EXPECT_EQ(top.count(), 3u);
+  EXPECT_EQ(top.count(Rule::data), 1u);
+  EXPECT_EQ(top.count(Rule::property), 0u);
   const Pair import = *top.next();
   EXPECT_EQ(import.text(), "import a;");
   EXPECT_EQ(top.display(), "[data(10, 35, [ident(15, 16), property(19, 32, [ident(19, 20), typ(22, 31, [path(30, 31)])])]), EOI(35, 35)]");
@@ -257,7 +259,7 @@ TEST(Pairs, WalkFrontToBackAndStayFinished) {
   EXPECT_EQ(typ.text, "list of D");
   EXPECT_EQ(typ.start, 22u);
   EXPECT_EQ(typ.end, 31u);
-  EXPECT_EQ(parts.peek(), std::nullopt);
+  EXPECT_EQ(parts.count(), 0u);
 
   const Pair eoi = *top.next();
   EXPECT_EQ(eoi.rule(), Rule::EOI);

@@ -6,6 +6,7 @@
 #include "case_names.hpp"
 #include "stderr_capture.hpp"
 #include "vok/abort.hpp"
+#include "vok/data/debug_text.hpp"
 #include "vok/parser.hpp"
 
 namespace vok {
@@ -25,6 +26,31 @@ ServiceItem function(std::string name) { return ServiceItem{ServiceItem::Functio
 ServiceItem event(std::string name) { return ServiceItem{ServiceItem::Event{std::move(name), {}}}; }
 ServiceItem dependency(std::string path) {
   return ServiceItem{ServiceItem::Dependency{Dependency{Namespace{{std::move(path)}}, {}, {}}}};
+}
+
+// `count` data types D0, D1, ... and then `repeats`; past a few names the
+// assembly switches from scanning the names to a hash table, so long lists
+// take the other way through the check.
+// Numbered names, "D0", "D1", ... (appended, not `"D" + std::to_string(i)`,
+// which g++ 12 at -O3 warns about wrongly with -Wrestrict).
+std::string numbered(char prefix, int i) {
+  std::string name(1, prefix);
+  name += std::to_string(i);
+  return name;
+}
+
+std::vector<AstElement> data_types(int count, std::vector<std::string> repeats) {
+  std::vector<AstElement> items;
+  for (int i = 0; i < count; ++i) items.push_back(data(numbered('D', i)));
+  for (auto& name : repeats) items.push_back(data(std::move(name)));
+  return items;
+}
+
+std::vector<ServiceItem> functions(int count, std::vector<std::string> repeats) {
+  std::vector<ServiceItem> items;
+  for (int i = 0; i < count; ++i) items.push_back(function(numbered('f', i)));
+  for (auto& name : repeats) items.push_back(function(std::move(name)));
+  return items;
 }
 
 // The abort message of build_module, or "" when it returned.
@@ -77,6 +103,26 @@ TEST(BuildModule, KindsDoNotShareNames) {
       service("B", {function("x")}),
   };
   EXPECT_EQ(abort_message(items), "");
+  // Long lists of distinct names, checked through the hash table.
+  EXPECT_EQ(abort_message(data_types(1000, {})), "");
+  EXPECT_EQ(abort_message({service("S", functions(1000, {}))}), "");
+}
+
+// The one call that the functions and the file reading make.
+TEST(ParseModule, IsTheWalkThenTheAssembly) {
+  const std::string text = "/// top\ndata D { a: u8, };\nservice S { /// c\n fn f(); };";
+  const auto module = parse_module(text, Namespace{{"n"}});
+  ASSERT_TRUE(module.has_value());
+  const VokModule expected = build_module(Namespace{{"n"}}, *parse_raw(text));
+  std::string got_text;
+  std::string expected_text;
+  vok_module_debug_text(*module, got_text);
+  vok_module_debug_text(expected, expected_text);
+  EXPECT_EQ(got_text, expected_text);
+
+  const auto refused = parse_module("enum E { A = 99999999999999999999, };", Namespace{{"n"}});
+  ASSERT_FALSE(refused.has_value());
+  EXPECT_EQ(refused.error().kind, ParseErrorKind::InvalidEnumValue);
 }
 
 struct DuplicateCase {
@@ -119,7 +165,13 @@ INSTANTIATE_TEST_SUITE_P(
                       "Duplicate service S!", "crates/vok/src/parser:580:17"},
         DuplicateCase{"EarliestOfTwoKinds",
                       {data("Y"), enumeration("Z"), enumeration("Z"), data("Y")}, "Duplicate enum Z!",
-                      "crates/vok/src/parser:568:17"}),
+                      "crates/vok/src/parser:568:17"},
+        DuplicateCase{"LongListRepeatsAnEarlyName", data_types(40, {"D2", "D30"}), "Duplicate datatype D2!",
+                      "crates/vok/src/parser:557:17"},
+        DuplicateCase{"LongListRepeatsALateName", data_types(40, {"D39", "D2"}), "Duplicate datatype D39!",
+                      "crates/vok/src/parser:557:17"},
+        DuplicateCase{"LongBodyRepeatsAFunction", {service("S", functions(100, {"f99"}))},
+                      "Duplicate function f99!", "crates/vok/src/parser:515:17"}),
     CaseLabel());
 
 }  // namespace

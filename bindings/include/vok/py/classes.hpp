@@ -15,6 +15,7 @@
 #include <type_traits>
 #include <utility>
 
+#include "vok/abort.hpp"
 #include "vok/data/records.hpp"
 
 namespace vok::py {
@@ -47,7 +48,7 @@ struct ClassSpec {
   reprfunc repr;
   destructor dealloc;
   // Where the abort report points when an instance cannot be allocated.
-  unsigned allocation_abort_line;
+  AbortLocation allocation_abort;
 };
 
 // What the builder keeps of a class for the rest of the process.

@@ -108,8 +108,6 @@ class Pairs {
     for (std::uint32_t at = next_; at < last_; at = marks_[at].partner + 1) siblings += marks_[at].rule == rule;
     return siblings;
   }
-  // The next sibling without consuming it.
-  std::optional<Pair> peek() const;
 
   // '[a(0, 1), b(2, 3)]', "[]" when empty; shows the pairs not yet taken.
   void append_display(std::string& out) const;
@@ -132,7 +130,6 @@ class PairTree {
   PairTree(std::string_view input, std::vector<Mark> marks)
       : input_(input), marks_(std::move(marks)) {}
 
-  std::string_view input() const { return input_; }
   const std::vector<Mark>& marks() const { return marks_; }
   // The pairs made directly by `file`: COMMENT, import, data, enum_ and
   // service pairs in input order, and last one EOI pair.
