@@ -21,8 +21,7 @@ Object into_py(std::int64_t value) {
 void abort_failed_allocation(const ClassSpec& spec) {
   Object error = take_raised_exception_or_system_error();
   if (!error) {
-    abort_call(spec.allocation_abort,
-               "a result held an error where a value was required");
+    abort_call(spec.allocation_abort, "a result held an error where a value was required");
   }
   std::string message = "a result held an error where a value was required: PyErr { type: ";
   message += repr_text(reinterpret_cast<PyObject*>(Py_TYPE(error.get())));
@@ -39,8 +38,7 @@ void abort_failed_allocation(const ClassSpec& spec) {
   }
   message += " }";
   error = Object();
-  abort_call(spec.allocation_abort,
-             std::move(message));
+  abort_call(spec.allocation_abort, std::move(message));
 }
 
 }  // namespace vok::py

@@ -90,7 +90,8 @@ std::string_view number_text(Pair number, std::string& scratch) {
 }
 
 std::expected<std::int64_t, std::string_view> read_enum_number(std::string_view digits) {
-  // Part of the InvalidEnumValue texts that tests and callers match exactly.
+  // The InvalidEnumValue messages end in these texts, which tests and
+  // callers match exactly.
   constexpr std::string_view invalid_digit = "invalid digit found in string";
   constexpr std::string_view too_large = "number too large to fit in target type";
   if (digits.empty()) return 0;

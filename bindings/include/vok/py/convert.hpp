@@ -42,20 +42,24 @@ Object into_py(const std::vector<T>& elements);
 // Aborts the call after `new_instance` failed for the class of `spec`.
 [[noreturn]] void abort_failed_allocation(const ClassSpec& spec);
 
-// The object of a record that the caller gives up (the module that a parse
-// returns): the record moves in whole, nothing is copied.
-template <Record R>
-Object into_py_moving(R&& record) {
-  Object object = new_instance<R>(std::move(record));
+// The object of record type R made from `source`, or an abort.
+template <Record R, class Source>
+Object record_object(Source&& source) {
+  Object object = new_instance<R>(std::forward<Source>(source));
   if (!object) abort_failed_allocation(class_spec<R>());
   return object;
 }
 
+// The object of a record that the caller gives up (the module that a parse
+// returns): the record moves in whole, nothing is copied.
+template <Record R>
+Object into_py_moving(R&& record) {
+  return record_object<R>(std::move(record));
+}
+
 template <Record R>
 Object into_py(const R& record) {
-  Object object = new_instance<R>(record);
-  if (!object) abort_failed_allocation(class_spec<R>());
-  return object;
+  return record_object<R>(record);
 }
 
 template <class T>

@@ -95,18 +95,14 @@ class Pairs {
     next_ = marks_[next_].partner + 1;
     return pair;
   }
-  // How many siblings are left; takes none. One step per sibling, however
-  // much lies inside them, so a list can be reserved at its final length.
+  // How many siblings are left, or how many of them are pairs of `rule`;
+  // takes none. One step per sibling, however much lies inside them, so a
+  // list can be reserved at its final length.
   std::size_t count() const {
-    std::size_t siblings = 0;
-    for (std::uint32_t at = next_; at < last_; at = marks_[at].partner + 1) ++siblings;
-    return siblings;
+    return count_if([](Rule) { return true; });
   }
-  // How many of the siblings left are pairs of `rule`; takes none.
   std::size_t count(Rule rule) const {
-    std::size_t siblings = 0;
-    for (std::uint32_t at = next_; at < last_; at = marks_[at].partner + 1) siblings += marks_[at].rule == rule;
-    return siblings;
+    return count_if([rule](Rule sibling) { return sibling == rule; });
   }
 
   // '[a(0, 1), b(2, 3)]', "[]" when empty; shows the pairs not yet taken.
@@ -114,6 +110,13 @@ class Pairs {
   std::string display() const;
 
  private:
+  template <class Counts>
+  std::size_t count_if(Counts counts) const {
+    std::size_t siblings = 0;
+    for (std::uint32_t at = next_; at < last_; at = marks_[at].partner + 1) siblings += counts(marks_[at].rule);
+    return siblings;
+  }
+
   const Mark* marks_;
   std::string_view input_;
   std::uint32_t next_;  // index of the next start mark
