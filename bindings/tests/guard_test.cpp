@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "case_names.hpp"
+#include "embedded_python.hpp"
 #include "vok/abort.hpp"
 #include "vok/py/errors.hpp"
 
@@ -34,38 +35,8 @@ void PrintTo(const GuardCase& row, std::ostream* out) { *out << row.label; }
 
 class Guarded : public ::testing::TestWithParam<GuardCase> {
  protected:
-  static void SetUpTestSuite() { Py_Initialize(); }
-  static void TearDownTestSuite() { Py_FinalizeEx(); }
+  static void SetUpTestSuite() { embedded::start_interpreter(); }
 };
-
-std::string text_of(PyObject* text) {
-  const char* utf8 = text == nullptr ? nullptr : PyUnicode_AsUTF8(text);
-  if (utf8 == nullptr) {
-    PyErr_Clear();
-    return "<not a str>";
-  }
-  return utf8;
-}
-
-std::string full_name(PyObject* type) {
-  Object module = Object::steal(PyObject_GetAttrString(type, "__module__"));
-  Object qualname = Object::steal(PyObject_GetAttrString(type, "__qualname__"));
-  return text_of(module.get()) + "." + text_of(qualname.get());
-}
-
-std::vector<std::string> string_args(PyObject* exception) {
-  std::vector<std::string> texts;
-  Object args = Object::steal(PyObject_GetAttrString(exception, "args"));
-  if (!args || !PyTuple_Check(args.get())) {
-    ADD_FAILURE() << "exception without an args tuple";
-    PyErr_Clear();
-    return texts;
-  }
-  for (Py_ssize_t i = 0; i < PyTuple_GET_SIZE(args.get()); ++i) {
-    texts.push_back(text_of(PyTuple_GET_ITEM(args.get(), i)));
-  }
-  return texts;
-}
 
 TEST_P(Guarded, HandsOnTheResultOrOneError) {
   const GuardCase& row = GetParam();
@@ -85,10 +56,10 @@ TEST_P(Guarded, HandsOnTheResultOrOneError) {
   EXPECT_FALSE(result);
   ASSERT_TRUE(error);
   PyObject* type = reinterpret_cast<PyObject*>(Py_TYPE(error.get()));
-  EXPECT_EQ(full_name(type), row.error_type);
+  EXPECT_EQ(embedded::full_name(type), row.error_type);
   EXPECT_EQ(PyObject_IsSubclass(type, PyExc_BaseException), 1);
   EXPECT_EQ(PyObject_IsSubclass(type, PyExc_Exception), row.error_is_exception ? 1 : 0);
-  EXPECT_EQ(string_args(error.get()), row.error_args);
+  EXPECT_EQ(embedded::string_args(error.get()), row.error_args);
 }
 
 INSTANTIATE_TEST_SUITE_P(
