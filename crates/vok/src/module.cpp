@@ -17,50 +17,64 @@ namespace vok {
 
 namespace {
 
-// The names met so far in one list, to find the first repeat in source
-// order. Most lists are short, and a scan of a few names beats any table and
-// needs no memory; a long list (a body of thousands of members) gets a hash
-// set instead, so its checks stay linear in all.
-//
-// The views point at the names inside the module's own lists. Each list is
-// reserved at its final length before its first member goes in, so it never
-// reallocates and the names never move while the views are held.
-class SeenNames {
+// Finds the first repeated name of one list of named members, in source
+// order: each member is checked as it is appended, against those before it.
+// Most lists are short, and a scan of a few names beats any table and needs
+// no memory; a long list (a body of thousands of members) gets a hash set,
+// so its checks stay linear in all. The set keeps positions in the list and
+// reads the names through the list, so the list may move its storage as it
+// grows without leaving the set anything stale.
+template <class Record>
+class UniqueNames {
  public:
-  SeenNames(std::string_view what, AbortLocation where, std::size_t expected) : what_(what), where_(where) {
-    if (expected > scanned_.size()) table_.reserve(expected);
+  using List = std::vector<Named<Record>>;
+
+  UniqueNames(const List& list, std::string_view what, AbortLocation where, std::size_t expected)
+      : list_(list), what_(what), where_(where), table_(0, ByName{&list}, ByName{&list}) {
+    if (expected > scan_limit) table_.reserve(expected);
   }
 
-  void add_or_abort(std::string_view name) {
-    if (!insert(name)) {
-      std::string message = "Duplicate ";
-      message += what_;
-      message += ' ';
-      message += name;
-      message += '!';
-      abort_call(where_, std::move(message));
-    }
+  // Aborts the call when the member appended last repeats an earlier name.
+  void check_last() {
+    const std::size_t last = list_.size() - 1;
+    if (is_first(last)) return;
+    std::string message = "Duplicate ";
+    message += what_;
+    message += ' ';
+    message += list_[last].first;
+    message += '!';
+    abort_call(where_, std::move(message));
   }
 
  private:
-  // False when `name` was there already.
-  bool insert(std::string_view name) {
-    if (count_ < scanned_.size()) {
-      const auto end = scanned_.begin() + static_cast<std::ptrdiff_t>(count_);
-      if (std::find(scanned_.begin(), end, name) != end) return false;
-      scanned_[count_++] = name;
-      return true;
+  static constexpr std::size_t scan_limit = 16;
+
+  // Hashes and compares positions by the names at them.
+  struct ByName {
+    const List* list;
+    std::size_t operator()(std::size_t at) const noexcept {
+      return std::hash<std::string_view>{}((*list)[at].first);
     }
-    if (count_ == scanned_.size()) table_.insert(scanned_.begin(), scanned_.end());
-    ++count_;
-    return table_.insert(name).second;
+    bool operator()(std::size_t a, std::size_t b) const noexcept { return (*list)[a].first == (*list)[b].first; }
+  };
+
+  bool is_first(std::size_t last) {
+    if (last < scan_limit) {
+      const auto end = list_.begin() + static_cast<std::ptrdiff_t>(last);
+      return std::none_of(list_.begin(), end, [&](const Named<Record>& earlier) {
+        return earlier.first == list_[last].first;
+      });
+    }
+    if (last == scan_limit) {
+      for (std::size_t at = 0; at < scan_limit; ++at) table_.insert(at);
+    }
+    return table_.insert(last).second;
   }
 
+  const List& list_;
   std::string_view what_;
   AbortLocation where_;
-  std::size_t count_ = 0;
-  std::array<std::string_view, 16> scanned_;
-  std::unordered_set<std::string_view> table_;
+  std::unordered_set<std::size_t, ByName, ByName> table_;
 };
 
 // Hands the comments met since the last member to `comments`, after its own.
@@ -98,12 +112,13 @@ class AlternativeCounts {
 };
 
 // Appends (name, record) to `list` and checks the name against the earlier
-// ones, aborting on a repeat. The member goes in first so that the table can
-// keep a view of the name where it stays; an abort drops the module anyway.
+// ones, aborting on a repeat. The member goes in first, so that the check
+// reads its name where it stays; an abort drops the module anyway.
 template <class Record>
-Record& append_named(std::vector<Named<Record>>& list, SeenNames& seen, std::string&& name, Record&& record) {
+Record& append_named(std::vector<Named<Record>>& list, UniqueNames<Record>& names, std::string&& name,
+                     Record&& record) {
   Named<Record>& member = list.emplace_back(std::move(name), std::move(record));
-  seen.add_or_abort(member.first);
+  names.check_last();
   return member.second;
 }
 
@@ -112,8 +127,9 @@ void assemble_service(std::vector<ServiceItem>&& items, Service& service) {
   service.functions.reserve(counts.of<ServiceItem::Function>());
   service.events.reserve(counts.of<ServiceItem::Event>());
   service.dependencies.reserve(counts.of<ServiceItem::Dependency>());
-  SeenNames functions("function", abort_locations::kDuplicateFunction, counts.of<ServiceItem::Function>());
-  SeenNames events("event", abort_locations::kDuplicateEvent, counts.of<ServiceItem::Event>());
+  UniqueNames functions(service.functions, "function", abort_locations::kDuplicateFunction,
+                        counts.of<ServiceItem::Function>());
+  UniqueNames events(service.events, "event", abort_locations::kDuplicateEvent, counts.of<ServiceItem::Event>());
   std::vector<std::string> pending;
   for (ServiceItem& member : items) {
     if (auto* comment = std::get_if<ServiceItem::Comment>(&member.value)) {
@@ -141,9 +157,11 @@ VokModule build_module(Namespace namespace_, std::vector<AstElement> items) {
   module.data_types.reserve(counts.of<AstElement::DataType>());
   module.enums.reserve(counts.of<AstElement::Enum>());
   module.services.reserve(counts.of<AstElement::Service>());
-  SeenNames data_types("datatype", abort_locations::kDuplicateDataType, counts.of<AstElement::DataType>());
-  SeenNames enums("enum", abort_locations::kDuplicateEnum, counts.of<AstElement::Enum>());
-  SeenNames services("service", abort_locations::kDuplicateService, counts.of<AstElement::Service>());
+  UniqueNames data_types(module.data_types, "datatype", abort_locations::kDuplicateDataType,
+                         counts.of<AstElement::DataType>());
+  UniqueNames enums(module.enums, "enum", abort_locations::kDuplicateEnum, counts.of<AstElement::Enum>());
+  UniqueNames services(module.services, "service", abort_locations::kDuplicateService,
+                       counts.of<AstElement::Service>());
   // Every record moves out of its item: the items die with this call and
   // nobody looks at them again.
   for (AstElement& item : items) {

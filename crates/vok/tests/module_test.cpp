@@ -168,6 +168,9 @@ INSTANTIATE_TEST_SUITE_P(
                       "crates/vok/src/parser:568:17"},
         DuplicateCase{"LongListRepeatsAnEarlyName", data_types(40, {"D2", "D30"}), "Duplicate datatype D2!",
                       "crates/vok/src/parser:557:17"},
+        // The repeat is the member at which the scan hands over to the table.
+        DuplicateCase{"RepeatWhereTheTableTakesOver", data_types(16, {"D0"}), "Duplicate datatype D0!",
+                      "crates/vok/src/parser:557:17"},
         DuplicateCase{"LongListRepeatsALateName", data_types(40, {"D39", "D2"}), "Duplicate datatype D39!",
                       "crates/vok/src/parser:557:17"},
         DuplicateCase{"LongBodyRepeatsAFunction", {service("S", functions(100, {"f99"}))},
