@@ -200,10 +200,12 @@ class ContentBuffer {
 std::expected<void, std::string> read_all(int fd, ContentBuffer& buffer) {
   // One byte beyond the reported size holds the read that finds the end, so
   // a file that keeps its size is read into a single allocation. A file of
-  // unknown size, or one that grows, has its buffer doubled as it fills.
+  // unknown size (a pipe, a /proc file) starts at the growth step; it, and a
+  // file that grows, has its buffer doubled as it fills.
   constexpr std::uint64_t least_growth = 16384;
   const std::uint64_t reported = file_size(fd);
-  if (reported >= PTRDIFF_MAX || !buffer.reserve(reported + 1)) return std::unexpected("out of memory");
+  const std::uint64_t first = reported == 0 ? least_growth : reported + 1;
+  if (reported >= PTRDIFF_MAX || !buffer.reserve(first)) return std::unexpected("out of memory");
   for (;;) {
     if (buffer.room() == 0 && !buffer.reserve(std::max<std::uint64_t>(2ULL * buffer.capacity(), least_growth))) {
       return std::unexpected("out of memory");

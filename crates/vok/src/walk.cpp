@@ -206,7 +206,7 @@ std::expected<std::vector<AstElement>, ParseError> parse_raw(std::string_view te
   std::vector<AstElement> items;
   std::string scratch;
   Pairs top = tree->top_level();
-  items.reserve(top.count() - 1);  // every pair but the closing EOI
+  items.reserve(top.count());  // at most one item a pair: the closing EOI makes none
   while (auto pair = top.next()) {
     Result<AstElement> item;
     switch (pair->rule()) {
