@@ -3,9 +3,9 @@
 // Every class is described by one `ClassSpec` (name, attribute table, repr,
 // release entry) and built from it by one builder the first time it is
 // needed. An instance is the object header, the record held by value, and a
-// counter of reads in progress. The record is built completely before its
-// instance is allocated and then moved in; it never changes afterwards, so
-// every read can hand out a copy without locking.
+// counter of reads in progress. The record is copied or moved into place
+// behind the header once the instance is allocated, and never changes
+// afterwards, so every read can hand out a copy without locking.
 #pragma once
 
 #include "vok/py/object.hpp"
@@ -96,21 +96,29 @@ PyTypeObject* type_object() {
   return cell.type != nullptr ? cell.type : class_object(class_spec<R>(), cell);
 }
 
-// A new instance that takes over `record`, or null with the allocation's
-// error pending (the record is then dropped). The caller builds the record
-// completely first, copies included, and moving it in cannot fail: the
-// release entry destroys the record of every instance, so an instance must
-// never exist with a record that was only partly built.
-template <Record R>
-Object new_instance(R&& record) {
-  static_assert(std::is_nothrow_move_constructible_v<R>);
+// A new instance that owns a record made from `source` (a copy of a record,
+// or a record moved in), or null with the allocation's error pending.
+//
+// The release entry destroys the record of every instance, so the storage
+// must hold a whole record whenever the instance can be released. A copy
+// that fails part-way (out of memory) has already undone itself; an empty
+// record, whose making cannot fail, takes its place before the failure goes
+// on and the instance is released the usual way.
+template <Record R, class Source>
+Object new_instance(Source&& source) {
+  static_assert(std::is_nothrow_default_constructible_v<R>);
   PyTypeObject* type = type_object<R>();
   allocfunc alloc = type->tp_alloc != nullptr ? type->tp_alloc : PyType_GenericAlloc;
   Object object = Object::steal(alloc(type, 0));
   if (!object) return object;
   Instance<R>* instance = instance_cast<R>(object.get());
-  std::construct_at(&instance->record, std::move(record));
   instance->borrow_count = 0;
+  try {
+    std::construct_at(&instance->record, std::forward<Source>(source));
+  } catch (...) {
+    std::construct_at(&instance->record);
+    throw;
+  }
   return object;
 }
 

@@ -42,11 +42,10 @@ Object into_py(const std::vector<T>& elements);
 // Aborts the call after `new_instance` failed for the class of `spec`.
 [[noreturn]] void abort_failed_allocation(const ClassSpec& spec);
 
-// The object of a complete record of type R, which moves into it, or an
-// abort.
-template <Record R>
-Object record_object(R&& record) {
-  Object object = new_instance<R>(std::move(record));
+// The object of record type R made from `source`, or an abort.
+template <Record R, class Source>
+Object record_object(Source&& source) {
+  Object object = new_instance<R>(std::forward<Source>(source));
   if (!object) abort_failed_allocation(class_spec<R>());
   return object;
 }
@@ -58,10 +57,9 @@ Object into_py_moving(R&& record) {
   return record_object<R>(std::move(record));
 }
 
-// The copy is complete before its object is allocated (see new_instance).
 template <Record R>
 Object into_py(const R& record) {
-  return record_object<R>(R(record));
+  return record_object<R>(record);
 }
 
 template <class T>
