@@ -30,7 +30,7 @@ class UniqueNames {
   using List = std::vector<Named<Record>>;
 
   UniqueNames(const List& list, std::string_view what, AbortLocation where, std::size_t expected)
-      : list_(list), what_(what), where_(where), table_(0, ByName{&list}, ByName{&list}) {
+      : list_(list), what_(what), where_(where), table_(0, Hash{}, SameName{&list}) {
     if (expected > scan_limit) table_.reserve(expected);
   }
 
@@ -49,14 +49,26 @@ class UniqueNames {
  private:
   static constexpr std::size_t scan_limit = 16;
 
-  // Hashes and compares positions by the names at them.
-  struct ByName {
-    const List* list;
-    std::size_t operator()(std::size_t at) const noexcept {
-      return std::hash<std::string_view>{}((*list)[at].first);
-    }
-    bool operator()(std::size_t a, std::size_t b) const noexcept { return (*list)[a].first == (*list)[b].first; }
+  // A position in the list with the hash of the name there. The set's own
+  // walks through a bucket compare hashes alone and touch the list only on a
+  // match (the names lie far apart in a list of large records).
+  struct Entry {
+    std::size_t at;
+    std::size_t hash;
   };
+  struct Hash {
+    std::size_t operator()(const Entry& entry) const noexcept { return entry.hash; }
+  };
+  struct SameName {
+    const List* list;
+    bool operator()(const Entry& a, const Entry& b) const noexcept {
+      return a.hash == b.hash && (*list)[a.at].first == (*list)[b.at].first;
+    }
+  };
+
+  bool insert(std::size_t at) {
+    return table_.insert(Entry{at, std::hash<std::string_view>{}(list_[at].first)}).second;
+  }
 
   bool is_first(std::size_t last) {
     if (last < scan_limit) {
@@ -66,15 +78,15 @@ class UniqueNames {
       });
     }
     if (last == scan_limit) {
-      for (std::size_t at = 0; at < scan_limit; ++at) table_.insert(at);
+      for (std::size_t at = 0; at < scan_limit; ++at) insert(at);
     }
-    return table_.insert(last).second;
+    return insert(last);
   }
 
   const List& list_;
   std::string_view what_;
   AbortLocation where_;
-  std::unordered_set<std::size_t, ByName, ByName> table_;
+  std::unordered_set<Entry, Hash, SameName> table_;
 };
 
 // Hands the comments met since the last member to `comments`, after its own.
