@@ -29,9 +29,12 @@ class UniqueNames {
  public:
   using List = std::vector<Named<Record>>;
 
-  UniqueNames(const List& list, std::string_view what, AbortLocation where, std::size_t expected)
+  // `length` is the list's final length; the list and the table are made
+  // ready for it at once.
+  UniqueNames(List& list, std::string_view what, AbortLocation where, std::size_t length)
       : list_(list), what_(what), where_(where), table_(0, Hash{}, SameName{&list}) {
-    if (expected > scan_limit) table_.reserve(expected);
+    list.reserve(length);
+    if (length > scan_limit) table_.reserve(length);
   }
 
   // Aborts the call when the member appended last repeats an earlier name.
@@ -136,8 +139,6 @@ Record& append_named(std::vector<Named<Record>>& list, UniqueNames<Record>& name
 
 void assemble_service(std::vector<ServiceItem>&& items, Service& service) {
   const AlternativeCounts counts(items);
-  service.functions.reserve(counts.of<ServiceItem::Function>());
-  service.events.reserve(counts.of<ServiceItem::Event>());
   service.dependencies.reserve(counts.of<ServiceItem::Dependency>());
   UniqueNames functions(service.functions, "function", abort_locations::kDuplicateFunction,
                         counts.of<ServiceItem::Function>());
@@ -166,9 +167,6 @@ VokModule build_module(Namespace namespace_, std::vector<AstElement> items) {
   module.namespace_ = std::move(namespace_);
   const AlternativeCounts counts(items);
   module.imports.reserve(counts.of<AstElement::Import>());
-  module.data_types.reserve(counts.of<AstElement::DataType>());
-  module.enums.reserve(counts.of<AstElement::Enum>());
-  module.services.reserve(counts.of<AstElement::Service>());
   UniqueNames data_types(module.data_types, "datatype", abort_locations::kDuplicateDataType,
                          counts.of<AstElement::DataType>());
   UniqueNames enums(module.enums, "enum", abort_locations::kDuplicateEnum, counts.of<AstElement::Enum>());
