@@ -1,5 +1,7 @@
 import builtins
 import gc
+import os
+import subprocess
 import sys
 import weakref
 
@@ -49,6 +51,52 @@ def test_no_constructor(module, name):
         with pytest.raises(TypeError) as raised:
             make()
         assert str(raised.value) == "No constructor defined"
+
+
+# Run in a child interpreter: once a class's __new__ has been replaced,
+# CPython cannot put the class back as it was, so this process never does it.
+PATCHED_NEW = """
+import sys
+sys.path.insert(0, sys.argv[2])
+import py_vok
+from conftest import SAMPLE
+from test_classes import REACH
+
+reach = REACH[sys.argv[1]]
+cls = type(reach(py_vok.parse(SAMPLE, "shapes::v1")))
+expected = repr(reach(py_vok.parse(SAMPLE, "shapes::v1")))
+
+
+def attempt(way):
+    try:
+        made = cls()
+    except TypeError as error:
+        print(way, "TypeError", error)
+    else:
+        print(way, "made", type(made).__name__)
+
+
+cls.__new__ = lambda cls: object.__new__(cls)
+attempt("replaced")
+# object.__new__ is found again, now through the slot that replacing installed.
+del cls.__new__
+attempt("deleted")
+# The module itself still makes instances of the class.
+print("parse", repr(reach(py_vok.parse(SAMPLE, "shapes::v1"))) == expected)
+"""
+
+
+@by_class
+def test_patched_new_cannot_make_an_instance(name):
+    here = os.path.dirname(os.path.abspath(__file__))
+    child = subprocess.run([sys.executable, "-c", PATCHED_NEW, name, here], env=os.environ,
+                           capture_output=True, text=True, timeout=120)
+    assert child.returncode == 0, child.stderr
+    assert child.stdout.splitlines() == [
+        "replaced TypeError No constructor defined",
+        "deleted TypeError No constructor defined",
+        "parse True",
+    ]
 
 
 @by_class

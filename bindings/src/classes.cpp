@@ -16,8 +16,21 @@ PyObject* read_attribute(PyObject* self, void* closure) {
   return guarded([&] { return attribute->read(self); });
 }
 
+// Callers rely on this exact text.
+constexpr const char* kNoConstructor = "No constructor defined";
+
 PyObject* no_constructor(PyTypeObject*, PyObject*, PyObject*) {
-  PyErr_SetString(PyExc_TypeError, "No constructor defined");
+  PyErr_SetString(PyExc_TypeError, kNoConstructor);
+  return nullptr;
+}
+
+// The class's allocation slot refuses too. Python code may replace a class's
+// __new__ with one that calls object.__new__, which allocates through this
+// slot; it must not get an instance whose record was never made. The
+// module's own instances are allocated by `new_instance`, which does not go
+// through the slot.
+PyObject* no_allocation(PyTypeObject*, Py_ssize_t) {
+  PyErr_SetString(PyExc_TypeError, kNoConstructor);
   return nullptr;
 }
 
@@ -41,6 +54,7 @@ Object build_class(const ClassSpec& spec, PyGetSetDef* getset) {
       {Py_tp_getset, getset},
       {Py_tp_base, &PyBaseObject_Type},
       {Py_tp_new, reinterpret_cast<void*>(no_constructor)},
+      {Py_tp_alloc, reinterpret_cast<void*>(no_allocation)},
       {Py_tp_dealloc, reinterpret_cast<void*>(spec.dealloc)},
       {0, nullptr},
   };

@@ -99,6 +99,10 @@ PyTypeObject* type_object() {
 // A new instance that owns a record made from `source` (a copy of a record,
 // or a record moved in), or null with the allocation's error pending.
 //
+// This is the only way an instance comes to be: the class's own allocation
+// slot refuses, so object.__new__ cannot make one that lacks a record, and
+// the memory is allocated here directly.
+//
 // The release entry destroys the record of every instance, so the storage
 // must hold a whole record whenever the instance can be released. A copy
 // that fails part-way (out of memory) has already undone itself; an empty
@@ -108,8 +112,7 @@ template <Record R, class Source>
 Object new_instance(Source&& source) {
   static_assert(std::is_nothrow_default_constructible_v<R>);
   PyTypeObject* type = type_object<R>();
-  allocfunc alloc = type->tp_alloc != nullptr ? type->tp_alloc : PyType_GenericAlloc;
-  Object object = Object::steal(alloc(type, 0));
+  Object object = Object::steal(PyType_GenericAlloc(type, 0));
   if (!object) return object;
   Instance<R>* instance = instance_cast<R>(object.get());
   instance->borrow_count = 0;
