@@ -63,8 +63,8 @@ from conftest import SAMPLE
 from test_classes import REACH
 
 reach = REACH[sys.argv[1]]
-cls = type(reach(py_vok.parse(SAMPLE, "shapes::v1")))
-expected = repr(reach(py_vok.parse(SAMPLE, "shapes::v1")))
+before = reach(py_vok.parse(SAMPLE, "shapes::v1"))
+cls, expected = type(before), repr(before)
 
 
 def attempt(way):
