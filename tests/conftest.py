@@ -1,6 +1,20 @@
+import os
+import subprocess
+import sys
+
 import pytest
 
 import py_vok
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+
+
+def run_child(code, *args, timeout=120):
+    """Runs `code` in a new process of this interpreter, with this process's
+    environment (so that a sanitizer build is what the child loads too), and
+    returns the finished process with its output as text."""
+    return subprocess.run([sys.executable, "-c", code, *args], env=os.environ,
+                          capture_output=True, text=True, timeout=timeout)
 
 # A small definition that touches every record: an import, attributes with
 # and without parameters, list and counted types, documentation comments on

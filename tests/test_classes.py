@@ -1,13 +1,12 @@
 import builtins
 import gc
-import os
-import subprocess
 import sys
 import weakref
 
 import pytest
 
 import py_vok
+from conftest import HERE, run_child
 
 # A way from the sample module to one object of every class.
 REACH = {
@@ -88,9 +87,7 @@ print("parse", repr(reach(py_vok.parse(SAMPLE, "shapes::v1"))) == expected)
 
 @by_class
 def test_patched_new_cannot_make_an_instance(name):
-    here = os.path.dirname(os.path.abspath(__file__))
-    child = subprocess.run([sys.executable, "-c", PATCHED_NEW, name, here], env=os.environ,
-                           capture_output=True, text=True, timeout=120)
+    child = run_child(PATCHED_NEW, name, HERE)
     assert child.returncode == 0, child.stderr
     assert child.stdout.splitlines() == [
         "replaced TypeError No constructor defined",

@@ -5,6 +5,8 @@
 #include "vok/py/errors.hpp"
 #include "vok/py/guard.hpp"
 
+#include <cxxabi.h>
+
 #include <string>
 #include <utility>
 
@@ -18,13 +20,20 @@ namespace {
 // goes back down on every way out, an abort included.
 class SharedRead {
  public:
-  explicit SharedRead(std::int64_t& count) noexcept : count_(count) { ++count_; }
-  ~SharedRead() { --count_; }
+  explicit SharedRead(std::int64_t& count) noexcept : count_(&count) { ++count; }
+  ~SharedRead() {
+    if (count_ != nullptr) --*count_;
+  }
   SharedRead(const SharedRead&) = delete;
   SharedRead& operator=(const SharedRead&) = delete;
 
+  // For a thread that CPython ends at exit: it unwinds without the
+  // interpreter lock and must not write to the object. Its read never ends,
+  // and the count keeps saying so.
+  void abandon() noexcept { count_ = nullptr; }
+
  private:
-  std::int64_t& count_;
+  std::int64_t* count_;
 };
 
 template <Record R, class Read>
@@ -35,7 +44,12 @@ Object read_record(PyObject* self, Read&& read) {
   }
   Instance<R>* instance = instance_cast<R>(self);
   SharedRead shared(instance->borrow_count);
-  return read(std::as_const(instance->record));
+  try {
+    return read(std::as_const(instance->record));
+  } catch (const abi::__forced_unwind&) {
+    shared.abandon();
+    throw;
+  }
 }
 
 // Converts the field where it lies: texts, numbers and lists are made from

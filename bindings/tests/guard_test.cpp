@@ -3,6 +3,7 @@
 #include "vok/py/guard.hpp"
 
 #include <gtest/gtest.h>
+#include <pthread.h>
 
 #include <functional>
 #include <new>
@@ -78,8 +79,47 @@ INSTANTIATE_TEST_SUITE_P(
                   "builtins.MemoryError", true, {}},
         GuardCase{"ThrowsAnotherException",
                   [](PyObject*) -> Object { throw std::runtime_error("x"); },
-                  "builtins.SystemError", true, {"x"}}),
+                  "builtins.SystemError", true, {"x"}},
+        GuardCase{"ThrowsWhatIsNoStdException", [](PyObject*) -> Object { throw 42; },
+                  "builtins.SystemError", true,
+                  {"py_vok: a call ended in an unknown C++ exception"}}),
     CaseLabel());
+
+// At exit CPython ends a daemon thread that wants the interpreter lock back
+// with pthread_exit, a forced unwind of its stack, and the thread holds no
+// lock then. The unwind must pass the guard (a guard that kept it would end
+// the process), and the references held on the way must stay as they are:
+// a thread without the lock touches no reference count.
+struct EndedThread {
+  PyObject* held;  // a reference that the thread's body owns
+  bool guard_returned = false;
+};
+
+void* end_inside_guard(void* argument) {
+  auto* run = static_cast<EndedThread*>(argument);
+  guarded([&]() -> Object {
+    Object held = Object::steal(run->held);
+    pthread_exit(nullptr);
+  });
+  run->guard_returned = true;
+  return nullptr;
+}
+
+TEST(GuardedThreadEnd, ForcedUnwindPassesAndDropsNoReference) {
+  embedded::start_interpreter();
+  Object value = Object::steal(PyUnicode_FromString("held by a thread that ends"));
+  ASSERT_TRUE(value);
+  const Py_ssize_t references = Py_REFCNT(value.get());
+  EndedThread run{Object::borrow(value.get()).release()};
+
+  pthread_t thread;
+  ASSERT_EQ(pthread_create(&thread, nullptr, end_inside_guard, &run), 0);
+  ASSERT_EQ(pthread_join(thread, nullptr), 0);
+
+  EXPECT_FALSE(run.guard_returned);
+  EXPECT_EQ(Py_REFCNT(value.get()), references + 1);
+  Object kept_by_the_thread = Object::steal(run.held);
+}
 
 }  // namespace
 }  // namespace vok::py

@@ -81,13 +81,21 @@ Object into_py(const Named<R>& member) {
 
 // Made at its final length and filled by index: an abort part-way leaves
 // empty slots, which the list's release skips.
+//
+// Until every slot holds its item the list is kept out of the collector's
+// sight. Python code can run while the items are made: a collection inside
+// an allocation (CPython 3.11) with its callbacks and finalizers, or the
+// hooks that print the error before an abort. Through gc.get_objects() any
+// of them would find a tracked list, empty slots and all.
 template <class T>
 Object into_py(const std::vector<T>& elements) {
   Object list = checked(PyList_New(static_cast<Py_ssize_t>(elements.size())));
+  PyObject_GC_UnTrack(list.get());
   for (std::size_t i = 0; i < elements.size(); ++i) {
     Object item = into_py(elements[i]);
     PyList_SET_ITEM(list.get(), static_cast<Py_ssize_t>(i), item.release());
   }
+  PyObject_GC_Track(list.get());
   return list;
 }
 

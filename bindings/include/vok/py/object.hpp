@@ -5,6 +5,14 @@
 // `borrow` adds one of its own to a reference that someone else keeps.
 // `release` hands the reference on without touching the count. This is the
 // only place in the binding that changes reference counts by hand.
+//
+// Dropping a reference may run Python code (a finalizer, a weak reference's
+// callback), and Python code may end the thread: at exit CPython ends a
+// daemon thread that wants the interpreter lock back by unwinding its stack
+// (abi::__forced_unwind). That unwind must be able to leave a destructor, so
+// the destructor is not noexcept. While it unwinds, the thread does not hold
+// the lock and must not touch a reference count; what it held then stays
+// held and ends with the thread, as the thread's own Python frames do.
 #pragma once
 
 #define PY_SSIZE_T_CLEAN
@@ -27,7 +35,7 @@ class Object {
   }
 
   Object(Object&& other) noexcept : object_(other.release()) {}
-  Object& operator=(Object&& other) noexcept {
+  Object& operator=(Object&& other) noexcept(false) {
     if (this != &other) {
       Object dropped(std::exchange(object_, other.release()));
     }
@@ -35,7 +43,9 @@ class Object {
   }
   Object(const Object&) = delete;
   Object& operator=(const Object&) = delete;
-  ~Object() { Py_XDECREF(object_); }
+  ~Object() noexcept(false) {
+    if (object_ != nullptr && PyGILState_Check()) Py_DECREF(object_);
+  }
 
   PyObject* get() const noexcept { return object_; }
   explicit operator bool() const noexcept { return object_ != nullptr; }
