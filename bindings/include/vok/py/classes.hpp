@@ -132,7 +132,7 @@ void dealloc_instance(PyObject* self) {
   std::destroy_at(&instance_cast<R>(self)->record);
   PyTypeObject* type = Py_TYPE(self);
   type->tp_free(self);
-  Object class_reference = Object::steal(reinterpret_cast<PyObject*>(type));
+  Object::drop_with_lock_held(reinterpret_cast<PyObject*>(type));
 }
 
 }  // namespace vok::py

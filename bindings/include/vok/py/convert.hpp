@@ -86,10 +86,12 @@ Object into_py(const Named<R>& member) {
 // sight. Python code can run while the items are made: a collection inside
 // an allocation (CPython 3.11) with its callbacks and finalizers, or the
 // hooks that print the error before an abort. Through gc.get_objects() any
-// of them would find a tracked list, empty slots and all.
+// of them would find a tracked list, empty slots and all. An empty list is
+// whole as it is made.
 template <class T>
 Object into_py(const std::vector<T>& elements) {
   Object list = checked(PyList_New(static_cast<Py_ssize_t>(elements.size())));
+  if (elements.empty()) return list;
   PyObject_GC_UnTrack(list.get());
   for (std::size_t i = 0; i < elements.size(); ++i) {
     Object item = into_py(elements[i]);

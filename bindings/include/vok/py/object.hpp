@@ -44,8 +44,13 @@ class Object {
   Object(const Object&) = delete;
   Object& operator=(const Object&) = delete;
   ~Object() noexcept(false) {
-    if (object_ != nullptr && PyGILState_Check()) Py_DECREF(object_);
+    if (object_ != nullptr) drop(object_);
   }
+
+  // Drops `object` now, for code that the interpreter runs with its lock
+  // held by definition (a class's release entry), where the destructor's
+  // check could only say yes.
+  static void drop_with_lock_held(PyObject* object) { Py_DECREF(object); }
 
   PyObject* get() const noexcept { return object_; }
   explicit operator bool() const noexcept { return object_ != nullptr; }
@@ -55,6 +60,23 @@ class Object {
 
  private:
   explicit Object(PyObject* object) noexcept : object_(object) {}
+
+  // Out of line: most Objects have handed their reference on when they go,
+  // and the read path stays small.
+  [[gnu::noinline]] static void drop(PyObject* object) {
+    if (holds_interpreter_lock()) Py_DECREF(object);
+  }
+
+  static bool holds_interpreter_lock() {
+#if PY_VERSION_HEX >= 0x030D0000
+    return PyThreadState_GetUnchecked() != nullptr;  // the thread's attached state
+#elif PY_VERSION_HEX >= 0x030C0000
+    return _PyThreadState_UncheckedGet() != nullptr;
+#else
+    // 3.11 keeps one current thread state for the whole process.
+    return PyGILState_Check() != 0;
+#endif
+  }
 
   PyObject* object_ = nullptr;
 };
