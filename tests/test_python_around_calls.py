@@ -208,9 +208,18 @@ started.wait()
 
 OWN_REPORT_LINE = re.compile(r"thread '<unnamed>' panicked at .*|Duplicate datatype A!|note: .*")
 
+# AddressSanitizer cannot follow an unwind that starts in the uninstrumented
+# interpreter: the frames it pops keep their poisoned red zones, and on this
+# route the runtime's own check then fails at the first landing pad
+# ("CHECK failed: asan_thread.cpp ... kCurrentStackFrameMagic"). The C++
+# guard test unwinds through the guard under the sanitizers instead.
+with open("/proc/self/maps") as maps:
+    SANITIZED = "libasan" in maps.read()
+
 
 @pytest.mark.parametrize("route", [
-    "argument type name",
+    pytest.param("argument type name", marks=pytest.mark.skipif(
+        SANITIZED, reason="AddressSanitizer's runtime cannot follow this unwind")),
     "abort class __init__",
     "finalizer of a refused __new__ result",
     "collection inside a read",  # inside the module's frames on CPython 3.11
