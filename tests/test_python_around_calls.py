@@ -10,13 +10,24 @@ import pytest
 
 from conftest import run_child
 
-# A callback of every collection that touches every item of every list that
-# the collector tracks, with a collection at nearly every allocation. On
-# CPython 3.11 a collection runs inside the allocation itself, so it comes
-# while a list is being filled; the first reads also build the classes of
-# what they return (DataType, TypeName, Service, Function) inside the read.
-COLLECTION_DURING_READS = """
+# Touches every item of every list that the collector tracks: an empty slot
+# ends the process.
+TOUCH_EVERY_LIST = """
 import gc
+
+def touch_every_list():
+    for tracked in gc.get_objects():
+        if type(tracked) is list:
+            for item in tracked:
+                pass
+"""
+
+# A callback of every collection that touches every list, with a collection
+# at nearly every allocation. On CPython 3.11 a collection runs inside the
+# allocation itself, so it comes while a list is being filled; the first
+# reads also build the classes of what they return (DataType, TypeName,
+# Service, Function) inside the read.
+COLLECTION_DURING_READS = TOUCH_EVERY_LIST + """
 import py_vok
 
 N = 100
@@ -25,21 +36,18 @@ text += "service S {" + "".join(f" fn f{i}();" for i in range(N)) + " };"
 module = py_vok.parse(text, "n")
 
 collections = 0
-def touch_every_list(phase, info):
+def on_collection(phase, info):
     global collections
     collections += 1
-    for tracked in gc.get_objects():
-        if type(tracked) is list:
-            for item in tracked:
-                pass
+    touch_every_list()
 
-gc.callbacks.append(touch_every_list)
+gc.callbacks.append(on_collection)
 gc.set_threshold(1)
 # Each result is kept, so that no list or tuple comes from a free list.
 data_types = [module.data_types for _ in range(2)]
 properties = [data_types[0][0][1].properties for _ in range(2)]
 functions = [module.services[0][1].functions for _ in range(2)]
-gc.callbacks.remove(touch_every_list)
+gc.callbacks.remove(on_collection)
 gc.set_threshold(700)
 print(collections > 0, len(data_types[1]), len(properties[1]), len(functions[1]),
       all(gc.is_tracked(read) for read in data_types + properties + functions))
@@ -54,8 +62,8 @@ def test_collections_never_see_a_list_being_filled():
 
 # The second comment's str cannot be made, so the read aborts; the error is
 # printed first, through sys.excepthook, while the list of comments exists.
-HOOK_DURING_ABORT = """
-import gc, sys
+HOOK_DURING_ABORT = TOUCH_EVERY_LIST + """
+import sys
 import _testcapi
 import py_vok
 
@@ -63,14 +71,11 @@ module = py_vok.parse("enum E {\\n/// c1\\n/// c2\\nA = 1,\\n};", "n")
 value = module.enums[0][1].values[0][1]
 
 hooked = []
-def touch_every_list(kind, error, traceback):
+def on_print(kind, error, traceback):
     hooked.append(kind.__name__)
-    for tracked in gc.get_objects():
-        if type(tracked) is list:
-            for item in tracked:
-                pass
+    touch_every_list()
 
-sys.excepthook = touch_every_list
+sys.excepthook = on_print
 _testcapi.set_nomemory(2, 3)  # fails one allocation: the second str
 try:
     value.comments
