@@ -4,10 +4,16 @@ exit. Each case runs in a child interpreter, since what it guards against
 ends the process."""
 
 import concurrent.futures
+import ctypes
 import re
+import shutil
+import subprocess
+import sys
+import sysconfig
 
 import pytest
 
+import py_vok
 from conftest import run_child
 
 # Touches every item of every list that the collector tracks: an empty slot
@@ -157,8 +163,21 @@ def test_one_abort_class_when_the_first_aborts_nest():
 # A daemon thread stalls in Python code that runs inside a call while the
 # main thread exits. When it asks for the interpreter lock back, CPython ends
 # it with a forced unwind of its stack, which must pass through the module.
-DAEMON_AT_EXIT = DUPLICATE_ABORT + """
-import gc, sys, threading, time, types
+# Keeps `finalizer` until the interpreter is finalizing, so that its __del__
+# runs then, while a daemon thread wants the lock back. A module of its own
+# holds it: that goes when exit empties sys.modules, while the thread's
+# frames keep __main__ alive.
+KEEP_UNTIL_EXIT = """
+import sys, types
+
+def keep_until_exit(finalizer):
+    keeper = types.ModuleType("keeper")
+    keeper.finalizer = finalizer
+    sys.modules["keeper"] = keeper
+"""
+
+DAEMON_AT_EXIT = DUPLICATE_ABORT + KEEP_UNTIL_EXIT + """
+import gc, threading, time
 
 started = threading.Event()
 def stall(*args):
@@ -171,13 +190,7 @@ class SlowExit:
     def __del__(self, sleep=time.sleep):
         sleep(0.5)
 
-# Keeps the interpreter finalizing for a while, so that the thread wants the
-# lock back meanwhile. A module of its own holds it: that goes when exit
-# empties sys.modules, while the thread's frames keep __main__ alive.
-keeper = types.ModuleType("keeper")
-keeper.slow = SlowExit()
-sys.modules["keeper"] = keeper
-del keeper
+keep_until_exit(SlowExit())
 
 route = sys.argv[1]
 if route == "argument type name":
@@ -239,3 +252,115 @@ def test_daemon_thread_inside_a_call_at_exit(route):
         # Only the module's own abort reports: nothing from the C++ runtime.
         assert [line for line in child.stderr.splitlines()
                 if not OWN_REPORT_LINE.fullmatch(line)] == [], child.stderr
+
+
+# On CPython 3.11, once any sub-interpreter has existed, the interpreter's own
+# test of whether a thread holds the lock says yes on every thread. A daemon
+# thread that exit ends half-way through filling a list must still leave its
+# items alone: the main thread, finalizing meanwhile, owns every count.
+READ_AT_EXIT_AFTER_A_SUB_INTERPRETER = KEEP_UNTIL_EXIT + """
+import _testcapi, gc, threading, time
+import py_vok
+
+_testcapi.run_in_subinterp("pass")
+
+N = 3000
+module = py_vok.parse("".join(f"data D{i} {{ a: u8, }};" for i in range(N)), "n")
+DataType = type(module.data_types[0][1])
+before_the_read = sys.getrefcount(DataType)
+inside = threading.Event()
+finished = []
+
+def stall_half_way(phase, info):
+    # Each item made so far holds its class.
+    if (threading.current_thread() is reader and not inside.is_set()
+            and sys.getrefcount(DataType) > before_the_read + N // 2):
+        inside.set()
+        time.sleep(0.5)  # exit begins meanwhile
+
+def read():
+    gc.callbacks.append(stall_half_way)
+    gc.set_threshold(1)
+    module.data_types
+    finished.append(True)
+
+class Busy:
+    # Runs Python code on the main thread while the reader is ended.
+    def __del__(self, refs=sys.getrefcount, now=time.monotonic, write=sys.stdout.write,
+                DataType=DataType, finished=finished):
+        before, end = refs(DataType), now() + 1.5
+        while now() < end:
+            [(i, str(i)) for i in range(200)]
+        write(f"{refs(DataType) - before} {len(finished)}\\n")
+
+keep_until_exit(Busy())
+reader = threading.Thread(target=read, daemon=True)
+reader.start()
+inside.wait()
+"""
+
+
+@pytest.mark.skipif(sys.version_info >= (3, 12),
+                    reason="only CPython 3.11 runs a collection inside the read")
+def test_daemon_read_at_exit_after_a_sub_interpreter_drops_no_reference():
+    child = run_child(READ_AT_EXIT_AFTER_A_SUB_INTERPRETER)
+    assert child.returncode == 0, child.stderr
+    # No count changed, and the read never finished: exit ended it inside.
+    assert child.stdout == "0 0\n"
+
+
+# Calls a Python function in a second thread state of the calling thread, as
+# an application may give a task a state of its own.
+SECOND_THREAD_STATE = r"""
+#include <Python.h>
+
+int call_in_second_state(PyObject *function, int times) {
+    PyThreadState *first = PyThreadState_Get();
+    PyThreadState *second = PyThreadState_New(PyThreadState_GetInterpreter(first));
+    if (second == NULL) return -1;
+    PyThreadState_Swap(second);
+    int failed = 0;
+    for (int i = 0; i < times; ++i) {
+        PyObject *result = PyObject_CallNoArgs(function);
+        if (result == NULL) {
+            PyErr_Clear();
+            failed = 1;
+        }
+        Py_XDECREF(result);
+    }
+    PyThreadState_Swap(first);
+    PyThreadState_Clear(second);
+    PyThreadState_Delete(second);
+    return failed ? -1 : 0;
+}
+"""
+
+
+@pytest.fixture(scope="module")
+def call_in_second_state(tmp_path_factory):
+    compiler = shutil.which("cc") or shutil.which("gcc")
+    if compiler is None:
+        pytest.skip("no C compiler to build the thread-state helper")
+    folder = tmp_path_factory.mktemp("second_state")
+    source, library = folder / "second_state.c", folder / "second_state.so"
+    source.write_text(SECOND_THREAD_STATE)
+    subprocess.run([compiler, "-shared", "-fPIC", "-I" + sysconfig.get_paths()["include"],
+                    str(source), "-o", str(library)], check=True)
+    function = ctypes.PyDLL(str(library)).call_in_second_state
+    function.argtypes = [ctypes.py_object, ctypes.c_int]
+    return function
+
+
+def test_a_second_thread_state_releases_what_failed_calls_made(call_in_second_state):
+    class Arg:  # a qualified name with "<locals>" in it is not interned
+        pass
+    qualname = Arg.__qualname__
+
+    def fail():
+        # The TypeError's text takes the argument type's __qualname__.
+        with pytest.raises(TypeError, match="Arg' object cannot be converted"):
+            py_vok.parse(Arg(), "n")
+
+    before = sys.getrefcount(qualname)
+    assert call_in_second_state(fail, 1000) == 0
+    assert sys.getrefcount(qualname) == before

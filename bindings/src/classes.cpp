@@ -1,5 +1,6 @@
 #include "vok/py/classes.hpp"
 
+#include <memory>
 #include <string>
 
 #include "vok/abort.hpp"
@@ -34,7 +35,8 @@ PyObject* no_allocation(PyTypeObject*, Py_ssize_t) {
   return nullptr;
 }
 
-std::unique_ptr<PyGetSetDef[]> make_getset_table(std::span<const AttributeSpec> attributes) {
+// Never freed: see ClassCell.
+PyGetSetDef* make_getset_table(std::span<const AttributeSpec> attributes) {
   auto table = std::make_unique<PyGetSetDef[]>(attributes.size() + 1);  // zeroed: the end mark
   for (std::size_t i = 0; i < attributes.size(); ++i) {
     table[i].name = attributes[i].name;
@@ -44,7 +46,7 @@ std::unique_ptr<PyGetSetDef[]> make_getset_table(std::span<const AttributeSpec> 
     table[i].doc = "";
     table[i].closure = const_cast<AttributeSpec*>(&attributes[i]);
   }
-  return table;
+  return table.release();
 }
 
 // Null with the build's error pending on failure.
@@ -80,8 +82,8 @@ Object build_class(const ClassSpec& spec, PyGetSetDef* getset) {
 
 PyTypeObject* class_object(const ClassSpec& spec, ClassCell& cell) {
   if (cell.type != nullptr) return cell.type;
-  if (!cell.getset) cell.getset = make_getset_table(spec.attributes);
-  Object built = build_class(spec, cell.getset.get());
+  if (cell.getset == nullptr) cell.getset = make_getset_table(spec.attributes);
+  Object built = build_class(spec, cell.getset);
   if (!built) report_failed_build(spec);
   // Building runs interpreter code, which may have built the class meanwhile;
   // the first one stored stays.

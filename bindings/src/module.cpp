@@ -179,6 +179,15 @@ std::atomic<std::int64_t> creating_interpreter{no_interpreter};
 // One module object per process, kept until the process ends.
 PyObject* module_object = nullptr;
 
+// Set at the end of Py_FinalizeEx of the interpreter that made the module.
+// An application may start a new interpreter afterwards (which again has the
+// main interpreter's identifier); the module, its classes and its abort
+// class belong to the one that ended, and finalization has emptied the
+// module, so nothing of them may be handed to the new one.
+std::atomic<bool> module_interpreter_finalized{false};
+
+void mark_module_interpreter_finalized() { module_interpreter_finalized = true; }
+
 bool add_module_functions(PyObject* module) {
   Object all = Object::steal(PyObject_GetAttrString(module, "__all__"));
   if (!all) {
@@ -201,6 +210,12 @@ bool add_module_functions(PyObject* module) {
 }
 
 Object init_module() {
+  if (module_interpreter_finalized) {
+    PyErr_SetString(PyExc_ImportError,
+                    "py_vok cannot be imported again after its interpreter was finalized: it "
+                    "can be initialised once per process");
+    return {};
+  }
   std::int64_t id = PyInterpreterState_GetID(PyInterpreterState_Get());
   if (id == -1) {
     restore_raised_exception(take_raised_exception_or_system_error());
@@ -217,7 +232,17 @@ Object init_module() {
 
   Object module = Object::steal(PyModule_Create2(&module_def, 1013));
   if (!module || !add_module_functions(module.get())) return {};
-  if (module_object == nullptr) module_object = Object::borrow(module.get()).release();
+  // Making the module runs interpreter code, which may have made it
+  // meanwhile; the first one stored stays.
+  if (module_object == nullptr) {
+    if (Py_AtExit(mark_module_interpreter_finalized) < 0) {
+      PyErr_SetString(PyExc_ImportError,
+                      "py_vok cannot be initialised: Py_AtExit has no room left for the "
+                      "function that marks the end of its interpreter");
+      return {};
+    }
+    module_object = module.release();
+  }
   return Object::borrow(module_object);
 }
 

@@ -13,11 +13,12 @@ extern "C" PyObject* PyInit_py_vok();
 
 namespace vok::py::embedded {
 
-// Starts the interpreter on the first call; `import py_vok` then finds the
-// module compiled into the test. The interpreter is never finalised: the
-// binding keeps its classes and its abort exception type for the life of the
-// process, and a finalised interpreter would leave them dangling for the
-// next round of the suites (--gtest_repeat).
+// Starts the interpreter unless it runs; `import py_vok` then finds the
+// module compiled into the test. The module can be initialised by one
+// interpreter per process only, so a suite that imports it never finalises
+// its interpreter: the next round of the suite (--gtest_repeat) could not
+// import it again. Only the tests of an interpreter's end do, each in a
+// process of its own.
 inline void start_interpreter() {
   if (Py_IsInitialized()) return;
   if (PyImport_AppendInittab("py_vok", PyInit_py_vok) < 0) FAIL() << "no room for py_vok";

@@ -106,6 +106,12 @@ void* end_inside_guard(void* argument) {
 }
 
 TEST(GuardedThreadEnd, ForcedUnwindPassesAndDropsNoReference) {
+#if PY_VERSION_HEX < 0x030C0000
+  // 3.11 tells a thread without the lock from the runtime's finalizing
+  // state, the only time that CPython ends a thread; a plain thread end does
+  // not set it. The Python suite ends threads at exit instead.
+  GTEST_SKIP() << "on CPython 3.11 only a finalizing interpreter ends a thread";
+#endif
   embedded::start_interpreter();
   Object value = Object::steal(PyUnicode_FromString("held by a thread that ends"));
   ASSERT_TRUE(value);

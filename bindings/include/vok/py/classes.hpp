@@ -55,10 +55,15 @@ struct ClassSpec {
 // What the builder keeps of a class for the rest of the process.
 struct ClassCell {
   PyTypeObject* type = nullptr;
-  // The descriptors of the class point into this table, so it outlives
-  // every attempt to build the class and is made only once.
-  std::unique_ptr<PyGetSetDef[]> getset;
+  // The class and its attribute descriptors point into this table, so it is
+  // made once, before the first attempt to build the class, and never freed.
+  PyGetSetDef* getset = nullptr;
 };
+// A cell is a function-local static. One with a destructor would be
+// destroyed by exit() while the class lives on: an application that
+// finalizes the interpreter from its own atexit handler, registered before
+// the cell was made, runs Python code after the cell is gone.
+static_assert(std::is_trivially_destructible_v<ClassCell>);
 
 // Returns the class of `cell`, building it from `spec` if it is not built.
 // A failed build prints the reason and aborts the call; the next use of the

@@ -73,8 +73,16 @@ class Object {
 #elif PY_VERSION_HEX >= 0x030C0000
     return _PyThreadState_UncheckedGet() != nullptr;
 #else
-    // 3.11 keeps one current thread state for the whole process.
-    return PyGILState_Check() != 0;
+    // 3.11 keeps one current thread state for the whole process, and its
+    // PyGILState_Check answers for the thread's first state only (and yes on
+    // every thread once a sub-interpreter has existed or finalization has
+    // ended). Code of the module runs with the lock and loses it only when
+    // CPython ends the thread, which it does only while the runtime is
+    // finalizing (and the runtime stays so after Py_FinalizeEx). Then only
+    // the finalizing thread may hold the lock: the current state is its own.
+    if (!_Py_IsFinalizing()) return true;
+    PyThreadState* current = _PyThreadState_UncheckedGet();
+    return current != nullptr && current->thread_id == PyThread_get_thread_ident();
 #endif
   }
 
