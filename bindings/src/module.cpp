@@ -186,6 +186,11 @@ PyObject* module_object = nullptr;
 // module, so nothing of them may be handed to the new one.
 std::atomic<bool> module_interpreter_finalized{false};
 
+// Tests pin this text.
+constexpr const char* kInterpreterFinalized =
+    "py_vok cannot be imported again after its interpreter was finalized: it can be initialised "
+    "once per process";
+
 void mark_module_interpreter_finalized() { module_interpreter_finalized = true; }
 
 bool add_module_functions(PyObject* module) {
@@ -211,9 +216,7 @@ bool add_module_functions(PyObject* module) {
 
 Object init_module() {
   if (module_interpreter_finalized) {
-    PyErr_SetString(PyExc_ImportError,
-                    "py_vok cannot be imported again after its interpreter was finalized: it "
-                    "can be initialised once per process");
+    PyErr_SetString(PyExc_ImportError, kInterpreterFinalized);
     return {};
   }
   std::int64_t id = PyInterpreterState_GetID(PyInterpreterState_Get());

@@ -30,8 +30,9 @@ class InterpreterEnd : public ::testing::Test {
   void SetUp() override { GTEST_FLAG_SET(death_test_style, "threadsafe"); }
 };
 
-// The handler registered first runs last: the application's finalization
-// comes after everything that the module registers once it is in use.
+// exit() runs its handlers last registered first, so the application's,
+// registered before the module is first used, runs after anything that the
+// module would register while in use.
 TEST_F(InterpreterEnd, FinalizedByAnAtexitHandlerPythonStillReadsAttributes) {
   EXPECT_EXIT(
       {

@@ -79,7 +79,7 @@ class Object {
     // ended). Code of the module runs with the lock and loses it only when
     // CPython ends the thread, which it does only while the runtime is
     // finalizing (and the runtime stays so after Py_FinalizeEx). Then only
-    // the finalizing thread may hold the lock: the current state is its own.
+    // the finalizing thread may hold the lock, with a state made on it.
     if (!_Py_IsFinalizing()) return true;
     PyThreadState* current = _PyThreadState_UncheckedGet();
     return current != nullptr && current->thread_id == PyThread_get_thread_ident();
