@@ -5,6 +5,7 @@ ends the process."""
 
 import concurrent.futures
 import ctypes
+import os
 import re
 import shutil
 import subprocess
@@ -14,7 +15,7 @@ import sysconfig
 import pytest
 
 import py_vok
-from conftest import run_child
+from conftest import HERE, run_child
 
 # Touches every item of every list that the collector tracks: an empty slot
 # ends the process.
@@ -336,16 +337,23 @@ int call_in_second_state(PyObject *function, int times) {
 """
 
 
-@pytest.fixture(scope="module")
-def call_in_second_state(tmp_path_factory):
+def compile_c(source, output, *flags):
+    """Builds `source` against this interpreter's headers; skips the test
+    where there is no C compiler."""
     compiler = shutil.which("cc") or shutil.which("gcc")
     if compiler is None:
-        pytest.skip("no C compiler to build the thread-state helper")
+        pytest.skip("no C compiler")
+    subprocess.run([compiler, "-I" + sysconfig.get_paths()["include"], str(source), "-o",
+                    str(output), *flags], check=True)
+    return output
+
+
+@pytest.fixture(scope="module")
+def call_in_second_state(tmp_path_factory):
     folder = tmp_path_factory.mktemp("second_state")
-    source, library = folder / "second_state.c", folder / "second_state.so"
+    source = folder / "second_state.c"
     source.write_text(SECOND_THREAD_STATE)
-    subprocess.run([compiler, "-shared", "-fPIC", "-I" + sysconfig.get_paths()["include"],
-                    str(source), "-o", str(library)], check=True)
+    library = compile_c(source, folder / "second_state.so", "-shared", "-fPIC")
     function = ctypes.PyDLL(str(library)).call_in_second_state
     function.argtypes = [ctypes.py_object, ctypes.c_int]
     return function
@@ -364,3 +372,64 @@ def test_a_second_thread_state_releases_what_failed_calls_made(call_in_second_st
     before = sys.getrefcount(qualname)
     assert call_in_second_state(fail, 1000) == 0
     assert sys.getrefcount(qualname) == before
+
+
+# Read by tests/reader_ended_at_exit.c: an application that finalizes its
+# interpreter while a thread of its own is half-way through filling the list
+# of `data_types` (on CPython 3.11 a collection runs inside the read), so
+# that exit ends that thread inside the module. On the "worker" and "main"
+# routes the finalizing thread runs with a state that was made on the ended
+# one; on "restart" a new interpreter runs while the ended thread unwinds.
+# Nothing the ended thread holds may change its count then.
+READ_ENDED_BY_AN_EMBEDDER = KEEP_UNTIL_EXIT + """
+import _thread, gc
+import embedder, py_vok
+
+N = 3000
+module = py_vok.parse("".join(f"data D{i} {{ a: u8, }};" for i in range(N)), "n")
+DataType = type(module.data_types[0][1])
+before_the_read = sys.getrefcount(DataType)
+
+def stall_half_way(phase, info):
+    # Each item made so far holds its class.
+    if _thread.get_ident() == reader and sys.getrefcount(DataType) > before_the_read + N // 2:
+        gc.callbacks.remove(stall_half_way)
+        gc.set_threshold(700)
+        embedder.stall()
+
+def read():
+    global reader
+    reader = _thread.get_ident()
+    gc.callbacks.append(stall_half_way)
+    gc.set_threshold(1)
+    module.data_types
+
+class WakeTheReader:
+    def __del__(self, wake=embedder.wake_reader):
+        wake()
+
+keep_until_exit(WakeTheReader())
+"""
+
+
+@pytest.fixture(scope="module")
+def reader_ended_at_exit(tmp_path_factory):
+    if not sysconfig.get_config_var("Py_ENABLE_SHARED"):
+        pytest.skip("this interpreter has no shared library to embed")
+    libdir = sysconfig.get_config_var("LIBDIR")
+    return compile_c(os.path.join(HERE, "reader_ended_at_exit.c"),
+                     tmp_path_factory.mktemp("embedder") / "reader_ended_at_exit",
+                     "-fexceptions", "-pthread", "-L" + libdir, "-Wl,-rpath," + libdir,
+                     "-l:" + sysconfig.get_config_var("LDLIBRARY"))
+
+
+@pytest.mark.skipif(sys.version_info >= (3, 12),
+                    reason="only CPython 3.11 runs a collection inside the read")
+@pytest.mark.parametrize("route", ["worker", "main", "restart"])
+def test_embedder_ends_a_reader_that_drops_no_reference(reader_ended_at_exit, route):
+    # The embedded interpreter finds the installed module where this one does.
+    env = dict(os.environ, PYTHONPATH=os.pathsep.join(path for path in sys.path if path))
+    child = subprocess.run([str(reader_ended_at_exit), route, READ_ENDED_BY_AN_EMBEDDER],
+                           env=env, capture_output=True, text=True, timeout=60)
+    assert child.returncode == 0, child.stderr
+    assert child.stdout == "count change 0, read returned 0\n"

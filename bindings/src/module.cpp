@@ -179,14 +179,11 @@ std::atomic<std::int64_t> creating_interpreter{no_interpreter};
 // One module object per process, kept until the process ends.
 PyObject* module_object = nullptr;
 
-// Set at the end of Py_FinalizeEx of the interpreter that made the module.
-// An application may start a new interpreter afterwards (which again has the
-// main interpreter's identifier); the module, its classes and its abort
-// class belong to the one that ended, and finalization has emptied the
-// module, so nothing of them may be handed to the new one.
-std::atomic<bool> module_interpreter_finalized{false};
-
-// Tests pin this text.
+// An application may start a new interpreter after the module's own ended
+// (which again has the main interpreter's identifier); the module, its
+// classes and its abort class belong to the one that ended, and finalization
+// has emptied the module, so nothing of them may be handed to the new one.
+// Tests pin the refusal's text.
 constexpr const char* kInterpreterFinalized =
     "py_vok cannot be imported again after its interpreter was finalized: it can be initialised "
     "once per process";

@@ -18,9 +18,15 @@
 #define PY_SSIZE_T_CLEAN
 #include <Python.h>
 
+#include <atomic>
 #include <utility>
 
 namespace vok::py {
+
+// Set at the end of Py_FinalizeEx of the interpreter that made the module
+// (module.cpp registers the setter with Py_AtExit). From then on nothing of
+// that interpreter is handed out, and no count of its objects is changed.
+inline std::atomic<bool> module_interpreter_finalized{false};
 
 class Object {
  public:
@@ -73,16 +79,20 @@ class Object {
 #elif PY_VERSION_HEX >= 0x030C0000
     return _PyThreadState_UncheckedGet() != nullptr;
 #else
-    // 3.11 keeps one current thread state for the whole process, and its
-    // PyGILState_Check answers for the thread's first state only (and yes on
-    // every thread once a sub-interpreter has existed or finalization has
-    // ended). Code of the module runs with the lock and loses it only when
-    // CPython ends the thread, which it does only while the runtime is
-    // finalizing (and the runtime stays so after Py_FinalizeEx). Then only
-    // the finalizing thread may hold the lock, with a state made on it.
-    if (!_Py_IsFinalizing()) return true;
-    PyThreadState* current = _PyThreadState_UncheckedGet();
-    return current != nullptr && current->thread_id == PyThread_get_thread_ident();
+    // 3.11 has no exact answer: PyGILState_Check answers for a thread's
+    // first state only (and yes on every thread once a sub-interpreter has
+    // existed or finalization has ended), and a state's thread_id names the
+    // thread that made it, not the one using it. The module's code holds the
+    // lock except in a thread that CPython is ending, which happens only from
+    // the start of finalization on: while the runtime finalizes, and after
+    // the module's interpreter ended (a later Py_Initialize makes the runtime
+    // "not finalizing" again). Both answer no, and what the module would drop
+    // then stays held until the process ends. The runtime is read before the
+    // mark: a thread that finds it not finalizing because a new interpreter
+    // started then also finds the mark, which was set before that start.
+    if (_Py_IsFinalizing()) return false;
+    std::atomic_thread_fence(std::memory_order_acquire);
+    return !module_interpreter_finalized.load(std::memory_order_relaxed);
 #endif
   }
 
