@@ -374,7 +374,7 @@ def test_a_second_thread_state_releases_what_failed_calls_made(call_in_second_st
     assert sys.getrefcount(qualname) == before
 
 
-# Read by tests/reader_ended_at_exit.c: an application that finalizes its
+# Run by tests/reader_ended_at_exit.c, an application that finalizes its
 # interpreter while a thread of its own is half-way through filling the list
 # of `data_types` (on CPython 3.11 a collection runs inside the read), so
 # that exit ends that thread inside the module. On the "worker" and "main"
