@@ -255,27 +255,37 @@ def test_daemon_thread_inside_a_call_at_exit(route):
                 if not OWN_REPORT_LINE.fullmatch(line)] == [], child.stderr
 
 
-# On CPython 3.11, once any sub-interpreter has existed, the interpreter's own
-# test of whether a thread holds the lock says yes on every thread. A daemon
-# thread that exit ends half-way through filling a list must still leave its
-# items alone: the main thread, finalizing meanwhile, owns every count.
-READ_AT_EXIT_AFTER_A_SUB_INTERPRETER = KEEP_UNTIL_EXIT + """
-import _testcapi, gc, threading, time
+# A read of `data_types` that makes N items, each holding its class, so that
+# a collection callback can tell when the read is half-way through.
+LONG_READ = """
+import sys
 import py_vok
-
-_testcapi.run_in_subinterp("pass")
 
 N = 3000
 module = py_vok.parse("".join(f"data D{i} {{ a: u8, }};" for i in range(N)), "n")
 DataType = type(module.data_types[0][1])
 before_the_read = sys.getrefcount(DataType)
+
+def half_way_through_the_read():
+    return sys.getrefcount(DataType) > before_the_read + N // 2
+"""
+
+
+# On CPython 3.11, once any sub-interpreter has existed, the interpreter's own
+# test of whether a thread holds the lock says yes on every thread. A daemon
+# thread that exit ends half-way through filling a list must still leave its
+# items alone: the main thread, finalizing meanwhile, owns every count.
+READ_AT_EXIT_AFTER_A_SUB_INTERPRETER = KEEP_UNTIL_EXIT + LONG_READ + """
+import _testcapi, gc, threading, time
+
+_testcapi.run_in_subinterp("pass")
+
 inside = threading.Event()
 finished = []
 
 def stall_half_way(phase, info):
-    # Each item made so far holds its class.
     if (threading.current_thread() is reader and not inside.is_set()
-            and sys.getrefcount(DataType) > before_the_read + N // 2):
+            and half_way_through_the_read()):
         inside.set()
         time.sleep(0.5)  # exit begins meanwhile
 
@@ -381,18 +391,13 @@ def test_a_second_thread_state_releases_what_failed_calls_made(call_in_second_st
 # routes the finalizing thread runs with a state that was made on the ended
 # one; on "restart" a new interpreter runs while the ended thread unwinds.
 # Nothing the ended thread holds may change its count then.
-READ_ENDED_BY_AN_EMBEDDER = KEEP_UNTIL_EXIT + """
+READ_ENDED_BY_AN_EMBEDDER = KEEP_UNTIL_EXIT + LONG_READ + """
 import _thread, gc
-import embedder, py_vok
+import embedder
 
-N = 3000
-module = py_vok.parse("".join(f"data D{i} {{ a: u8, }};" for i in range(N)), "n")
-DataType = type(module.data_types[0][1])
-before_the_read = sys.getrefcount(DataType)
 
 def stall_half_way(phase, info):
-    # Each item made so far holds its class.
-    if _thread.get_ident() == reader and sys.getrefcount(DataType) > before_the_read + N // 2:
+    if _thread.get_ident() == reader and half_way_through_the_read():
         gc.callbacks.remove(stall_half_way)
         gc.set_threshold(700)
         embedder.stall()
